@@ -1,0 +1,133 @@
+#include "server/web_server.h"
+
+#include <string>
+#include <system_error>
+
+#include "platform/threads.h"
+#include "server/connection.h"
+#include "server/system_error_text.h"
+#include "storage/data_folders.h"
+#include "storage/log_writer.h"
+
+namespace server {
+
+WebServer TheWebServer;
+
+namespace {
+
+// A handler needs little stack: its buffers live on the heap. Sanitizers need far more.
+#ifdef QUARVELLO_SANITIZED
+constexpr std::size_t ConnectionThreadStackBytes = 1024 * 1024;
+#else
+constexpr std::size_t ConnectionThreadStackBytes = 64 * 1024;
+#endif
+
+void ShowError(platform::WindowHandle owner, const std::wstring& text) {
+    platform::ShowMessage(owner, text, L"Error", platform::MessageIcon::Error);
+}
+
+void RunConnection(void* raw) {
+    auto* record = static_cast<ConnectionRecord*>(raw);
+    HandleConnection(*record);
+    delete record;
+    // This connection's own use of the socket library, taken by the accept loop.
+    platform::StopSockets();
+}
+
+}  // namespace
+
+bool WebServer::Start(platform::WindowHandle owner) {
+    if (running.load()) return true;
+
+    webRootPath = storage::WebRootPath();
+    if (!storage::EnsureFolder(webRootPath)) {
+        ShowError(owner, L"Failed to create Web Root directory:\n" + webRootPath);
+        return false;
+    }
+    if (!platform::StartSockets()) {
+        ShowError(owner, L"WSAStartup failed.");
+        return false;
+    }
+    listenSocket = platform::OpenTcpSocket();
+    if (listenSocket == platform::InvalidSocket) {
+        int code = platform::LastSocketError();
+        ShowError(owner, L"socket() failed:\n" + SystemErrorText(code));
+        platform::StopSockets();
+        return false;
+    }
+    platform::SetListenerAddressOptions(listenSocket);
+    if (!platform::BindAnyAddress(listenSocket, ServerPort)) {
+        int code = platform::LastSocketError();
+        // Closed explicitly: on POSIX no library release closes it for us.
+        platform::CloseSocket(listenSocket);
+        listenSocket = platform::InvalidSocket;
+        ShowError(owner, L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" + SystemErrorText(code) +
+                             L"\n\nNote: port 80 usually requires admin privileges, or the port is already in "
+                             L"use.\nRun as Administrator or free the port.");
+        platform::StopSockets();
+        return false;
+    }
+    if (!platform::ListenWithLargestBacklog(listenSocket)) {
+        int code = platform::LastSocketError();
+        platform::CloseSocket(listenSocket);
+        listenSocket = platform::InvalidSocket;
+        ShowError(owner, L"listen() failed:\n" + SystemErrorText(code));
+        platform::StopSockets();
+        return false;
+    }
+    stopRequested.store(false);
+    try {
+        acceptThread = std::thread(AcceptLoop, std::ref(*this));
+    } catch (const std::system_error&) {
+        platform::CloseListener(listenSocket);
+        listenSocket = platform::InvalidSocket;
+        platform::StopSockets();
+        ShowError(owner, L"Failed to start the server thread.");
+        return false;
+    }
+    running.store(true);
+    storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server started");
+    return true;
+}
+
+void WebServer::Stop() {
+    if (!running.load()) return;
+    stopRequested.store(true);
+    const bool listening = listenSocket != platform::InvalidSocket;
+    if (listening) platform::CloseListener(listenSocket);
+    if (acceptThread.joinable()) acceptThread.join();
+    // Cleared only now: the accept thread reads the field until it has ended.
+    if (listening) listenSocket = platform::InvalidSocket;
+    platform::StopSockets();
+    running.store(false);
+    storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server stopped");
+}
+
+void AcceptLoop(WebServer& server) {
+    // Read once: Stop clears the field only after this thread has been joined.
+    const platform::Socket listener = server.listenSocket;
+    while (!server.stopRequested.load()) {
+        platform::PeerAddress peer;
+        platform::Socket client = platform::Accept(listener, peer);
+        if (client == platform::InvalidSocket) break;
+        // Each connection holds its own use of the socket library for as long as it owns its
+        // socket, so that a Stop never resets it and its handle value is never reused under it.
+        if (!platform::StartSockets()) {
+            platform::CloseSocket(client);
+            continue;
+        }
+        ConnectionRecord* record = nullptr;
+        try {
+            record = new ConnectionRecord{server, client, peer, server.webRootPath};
+        } catch (...) {
+            record = nullptr;
+        }
+        if (record == nullptr || !platform::StartDetachedThread(RunConnection, record, ConnectionThreadStackBytes)) {
+            delete record;
+            platform::CloseSocket(client);
+            platform::StopSockets();
+        }
+    }
+}
+
+}  // namespace server

@@ -1,0 +1,36 @@
+#pragma once
+// The one web server: its start and stop, the accept thread and the hand-over of every
+// accepted connection to a detached thread of its own.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "platform/message_box.h"
+#include "platform/sockets.h"
+
+namespace server {
+
+inline constexpr std::uint16_t ServerPort = 80;
+
+struct WebServer {
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopRequested{false};
+    std::thread acceptThread;
+    platform::Socket listenSocket = platform::InvalidSocket;
+    std::wstring webRootPath;
+
+    // True when the server runs afterwards (also when it already ran). On failure the user
+    // has been shown why, in a box owned by owner, and the server holds nothing.
+    bool Start(platform::WindowHandle owner);
+    // Afterwards the server is stopped; no effect when it is not running. Connections in
+    // flight are not waited for: each finishes on its own thread.
+    void Stop();
+};
+
+// The process-wide server of the program.
+extern WebServer TheWebServer;
+
+void AcceptLoop(WebServer& server);
+
+}  // namespace server

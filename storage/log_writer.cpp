@@ -1,0 +1,36 @@
+#include "storage/log_writer.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "storage/data_folders.h"
+
+namespace storage {
+
+std::mutex LogMutex;
+
+std::string FormatLogTimestamp(const platform::LocalTime& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, t.millisecond);
+    return buffer;
+}
+
+std::string LogTimestamp() { return FormatLogTimestamp(platform::CurrentLocalTime()); }
+
+std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text); }
+
+void WriteLogLine(std::string_view line) {
+    // Composed before the lock: one write call appends the whole line with its end.
+    std::string record;
+    record.reserve(line.size() + 2);
+    record.append(line);
+    record.append("\r\n");
+    std::lock_guard<std::mutex> lock(LogMutex);
+    std::wstring folder = LogFolderPath();
+    EnsureFolder(folder);
+    platform::AppendToFile(folder + L"Quarvel.log", record.data(), record.size());
+}
+
+}  // namespace storage
