@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <initializer_list>
+
 namespace ui {
 
 HFONT UiFont = nullptr;
