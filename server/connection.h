@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <string>
 
 #include "platform/sockets.h"
@@ -14,10 +15,26 @@ struct ConnectionRecord {
     platform::Socket clientSocket;
     platform::PeerAddress peerAddress;
     std::wstring webRootPath;
+    std::chrono::steady_clock::time_point acceptedAt;
 };
 
-// Answers at most one request on the connection, writes its access record, and closes the
-// socket on every path.
+// The request line and the header block must have arrived this long after the accept. A
+// client that is still sending by then is treated as if its connection had ended: before the
+// end of the request line it gets no answer, within the headers it is answered.
+inline constexpr int RequestHeadTimeoutMs = 30000;
+
+// After the response the sending side is shut down and what the client still sends is read
+// and dropped until it closes, for at most this long and this much, so that unread request
+// bytes never make the close a reset that could destroy the response in flight.
+inline constexpr int DrainTimeoutMs = 2000;
+inline constexpr std::size_t DrainMaxBytes = 1024 * 1024;
+
+// Answers at most one request on the connection: receives its head, sends the response,
+// writes its access record, and closes the socket on every path.
 void HandleConnection(const ConnectionRecord& record);
+
+// Tests only: a shorter request-head deadline for connections handled afterwards; 0 restores
+// RequestHeadTimeoutMs.
+void SetRequestHeadTimeoutForTests(int milliseconds);
 
 }  // namespace server

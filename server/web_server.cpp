@@ -118,7 +118,7 @@ void AcceptLoop(WebServer& server) {
         }
         ConnectionRecord* record = nullptr;
         try {
-            record = new ConnectionRecord{server, client, peer, server.webRootPath};
+            record = new ConnectionRecord{server, client, peer, server.webRootPath, std::chrono::steady_clock::now()};
         } catch (...) {
             record = nullptr;
         }

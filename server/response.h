@@ -1,0 +1,63 @@
+#pragma once
+// Every response the server sends: the fixed ones, the 200 header with its content type, and
+// the answer for a resolved file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/sockets.h"
+
+namespace server {
+
+// The largest file served: 50 MiB.
+inline constexpr std::int64_t MaxFileBytes = 52428800;
+
+// A response sent byte for byte, with the status its access record carries.
+struct FixedResponse {
+    int status;
+    std::string_view bytes;
+};
+
+inline constexpr FixedResponse BadRequestResponse{400, "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n"};
+inline constexpr FixedResponse IndexNotFoundResponse{
+    404, "HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\nindex.html not found"};
+inline constexpr FixedResponse NotFoundResponse{404, "HTTP/1.1 404 Not Found\r\nConnection: close\r\n\r\nNot Found"};
+inline constexpr FixedResponse MethodNotAllowedResponse{405,
+                                                        "HTTP/1.1 405 Method Not Allowed\r\nConnection: close\r\n\r\n"};
+inline constexpr FixedResponse PayloadTooLargeResponse{
+    413, "HTTP/1.1 413 Payload Too Large\r\nConnection: close\r\n\r\nFile too large"};
+inline constexpr FixedResponse ReadFailedResponse{
+    500, "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n\r\nRead failed"};
+
+// The content type of the first row whose text occurs anywhere in the path, compared without
+// regard to ASCII case: a substring test of the whole path, not of its last extension.
+std::string_view ContentTypeFor(std::wstring_view resolvedPath);
+
+// The 200 header for a body of length bytes, composed without allocating. The content types
+// of ContentTypeFor all fit; a longer one would be cut short, never overrun the buffer.
+struct OkHeader {
+    char bytes[160];
+    std::size_t size = 0;
+    std::string_view Text() const { return {bytes, size}; }
+};
+OkHeader FormatOkHeader(std::string_view contentType, std::uint32_t length);
+
+// Sends all the bytes, going on after partial sends; stops silently at the first failure.
+void SendAll(platform::Socket socket, std::string_view bytes);
+// The same for two pieces in one gather send, so that the second never waits behind the first.
+void SendAll(platform::Socket socket, std::string_view first, std::string_view second);
+
+// Sends the response and returns the status its access record carries.
+int SendFixed(platform::Socket socket, const FixedResponse& response);
+
+// Answers a resolved path: 404 "Not Found" when it cannot be opened or is not a regular file,
+// 413 when its size cannot be had or exceeds MaxFileBytes, 500 when its buffer cannot be had
+// or the read fails, else 200 with the body unless headOnly. Returns the status sent.
+int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, bool headOnly);
+
+// Tests only: file buffers above this many bytes fail to allocate, as when memory runs out.
+// A negative value restores the normal behaviour.
+void SetFileBufferLimitForTests(std::int64_t bytes);
+
+}  // namespace server
