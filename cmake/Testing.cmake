@@ -33,7 +33,11 @@ function(quarvello_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} quarvello_test_support GTest::gtest_main quarvello_options)
     # One label per exe: "concurrency" marks the suites that also run under ThreadSanitizer.
-    set(props LABELS "${ARG_LABELS}" TIMEOUT 300)
+    set(props TIMEOUT 300)
+    # Only a non-empty label: an empty one would vanish from the list and shift the pairs after it.
+    if(ARG_LABELS)
+        list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
     if(ARG_SERIAL)
         list(APPEND props RUN_SERIAL TRUE)
     endif()
