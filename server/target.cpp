@@ -47,8 +47,8 @@ bool IsReservedDeviceName(std::wstring_view name) {
     while (!name.empty() && name.back() == L' ') name.remove_suffix(1);
     for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$", L"CONFIG$"})
         if (EqualsIgnoringCase(name, device)) return true;
-    return name.size() == 4 && (EqualsIgnoringCase(name.substr(0, 3), L"COM") || EqualsIgnoringCase(name.substr(0, 3), L"LPT")) &&
-           IsPortDigit(name[3]);
+    if (name.size() != 4 || !IsPortDigit(name[3])) return false;
+    return EqualsIgnoringCase(name.substr(0, 3), L"COM") || EqualsIgnoringCase(name.substr(0, 3), L"LPT");
 }
 
 }  // namespace
