@@ -35,6 +35,12 @@ bool CreateFolderTree(const std::wstring& path);
 FileHandle OpenFileForRead(const std::wstring& path);
 bool IsRegularFile(const FileHandle& file);  // a regular disk file, not a device, pipe or folder
 std::optional<std::int64_t> FileSize(const FileHandle& file);
+// Both answers from one query of the system.
+struct OpenFileFacts {
+    bool regular = false;
+    std::optional<std::int64_t> size;
+};
+OpenFileFacts DescribeOpenFile(const FileHandle& file);
 struct FileReadResult {
     bool ok = false;
     std::uint32_t bytesRead = 0;

@@ -104,11 +104,12 @@ int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, bool h
     platform::FileHandle file = platform::OpenFileForRead(resolvedPath);
     if (!file.Valid()) return SendFixed(socket, NotFoundResponse);
     // Only a regular disk file is served: a pipe, socket or device may block or never end.
-    if (!platform::IsRegularFile(file)) {
+    const platform::OpenFileFacts facts = platform::DescribeOpenFile(file);
+    if (!facts.regular) {
         platform::CloseFile(file);
         return SendFixed(socket, NotFoundResponse);
     }
-    const std::optional<std::int64_t> size = platform::FileSize(file);
+    const std::optional<std::int64_t>& size = facts.size;
     if (!size || *size < 0 || *size > MaxFileBytes) {
         platform::CloseFile(file);
         return SendFixed(socket, PayloadTooLargeResponse);

@@ -23,7 +23,7 @@ std::wstring LogFolderPath() {
     return LocalDataFolder() + Sep + L"Quarvel" + Sep + L"Log" + Sep;
 }
 
-std::wstring LogFilePath() { return LogFolderPath() + L"Quarvel.log"; }
+std::wstring LogFilePath() { return LogFolderPath() + LogFileName; }
 
 bool EnsureFolder(const std::wstring& path) {
     if (platform::PathExists(path)) return true;

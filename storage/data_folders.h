@@ -12,6 +12,7 @@ std::wstring LocalDataFolder();
 std::wstring WebRootPath();    // ends with the separator
 std::wstring LogFolderPath();  // ends with the separator
 std::wstring LogFilePath();
+inline constexpr const wchar_t* LogFileName = L"Quarvel.log";
 
 // Succeeds at once when something (even a plain file) stands at path; otherwise creates the
 // folder with all its missing parents and reports whether that worked.

@@ -27,10 +27,13 @@ void WriteLogLine(std::string_view line) {
     record.reserve(line.size() + 2);
     record.append(line);
     record.append("\r\n");
+    const std::wstring folder = LogFolderPath();
+    const std::wstring file = folder + LogFileName;
     std::lock_guard<std::mutex> lock(LogMutex);
-    std::wstring folder = LogFolderPath();
-    EnsureFolder(folder);
-    platform::AppendToFile(folder + L"Quarvel.log", record.data(), record.size());
+    // The folder is made again only when the append finds it gone: one call per line as a rule.
+    if (platform::AppendToFile(file, record.data(), record.size())) return;
+    if (platform::PathExists(folder) || !platform::CreateFolderTree(folder)) return;
+    platform::AppendToFile(file, record.data(), record.size());
 }
 
 }  // namespace storage

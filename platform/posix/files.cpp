@@ -59,6 +59,12 @@ std::optional<std::int64_t> FileSize(const FileHandle& file) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
+OpenFileFacts DescribeOpenFile(const FileHandle& file) {
+    struct stat info;
+    if (!file.Valid() || ::fstat(Fd(file), &info) != 0) return {};
+    return {S_ISREG(info.st_mode), static_cast<std::int64_t>(info.st_size)};
+}
+
 FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t length) {
     for (;;) {
         ssize_t n = ::read(Fd(file), buffer, length);

@@ -48,6 +48,10 @@ std::optional<std::int64_t> FileSize(const FileHandle& file) {
     return static_cast<std::int64_t>(size.QuadPart);
 }
 
+OpenFileFacts DescribeOpenFile(const FileHandle& file) {
+    return {IsRegularFile(file), FileSize(file)};
+}
+
 FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t length) {
     DWORD read = 0;
     if (!::ReadFile(Native(file), buffer, length, &read, nullptr)) return {};
