@@ -38,22 +38,6 @@ struct StopGuard {
 
 }  // namespace
 
-TEST(ComposeStatusText, RunningAndListeningReadsExactly) {
-    EXPECT_EQ(ComposeStatusText(true, true, L"C:\\Data\\Quarvel\\Web\\", L"C:\\Data\\Quarvel\\Log\\Quarvel.log"),
-              L" Server:            RUNNING\n"
-              L" Port:               80\n"
-              L" Port Status:     LISTENING\n"
-              L" URL:               http://localhost/\n"
-              L"\n"
-              L" Web Root:\n"
-              L"     C:\\Data\\Quarvel\\Web\\\n"
-              L" Log:\n"
-              L"     C:\\Data\\Quarvel\\Log\\Quarvel.log\n"
-              L"\n"
-              L" Quarvello v1.0\n"
-              L" Serves one folder over HTTP on port 80.");
-}
-
 TEST(ComposeStatusText, EveryStateHasTheSameTwelveLines) {
     struct Case {
         bool running, accepted;
