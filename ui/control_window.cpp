@@ -36,7 +36,7 @@ void SetStartStopText(HWND window, bool running) {
 
 void CreateControls(HWND window) {
     const ControlWindowLayout layout = CurrentLayout(window);
-    struct ControlSpec {
+    struct NewControl {
         const wchar_t* className;
         const wchar_t* text;
         DWORD style;
@@ -44,7 +44,7 @@ void CreateControls(HWND window) {
         int id;
     };
     // In creation order, which is also the Z-order.
-    const ControlSpec controls[] = {
+    const NewControl controls[] = {
         {L"BUTTON", StartStopText(server::TheWebServer.running.load()), WS_CHILD | WS_VISIBLE, layout.startStop,
          IDC_START_STOP},
         {L"BUTTON", L"File Manager", WS_CHILD | WS_VISIBLE, layout.fileManager, IDC_FILE_MANAGER},
@@ -54,7 +54,7 @@ void CreateControls(HWND window) {
         {L"STATIC", L"", WS_CHILD, layout.statusText, IDC_STATUS_TEXT},
     };
     const HINSTANCE instance = InstanceOf(window);
-    for (const ControlSpec& c : controls)
+    for (const NewControl& c : controls)
         CreateChildControl(c.className, c.text, c.style, c.rect.x, c.rect.y, c.rect.width, c.rect.height, window, c.id,
                            instance);
 }
@@ -62,8 +62,8 @@ void CreateControls(HWND window) {
 LRESULT OnCreate(HWND window) {
     CreateControls(window);
     ::ShowWindow(Control(window, IDC_STATUS_TEXT), SW_HIDE);
-    // The window still has its sizing frame here, so this first size is a little larger than
-    // the one every later sizing gives.
+    // The sizing frame is still in the style here: once the entry point has removed it, this
+    // outer size leaves a client a little larger than every later sizing gives.
     SizeWindowToClientHeight(window, CollapsedClientHeight);
     SetStartStopText(window, server::TheWebServer.Start(window));
     ::SetTimer(window, RefreshTimerId, RefreshIntervalMs, nullptr);

@@ -70,7 +70,7 @@ const COLORREF Red = RGB(220, 0, 0);
 
 // Starts the program and waits until its window is on the screen with the server started.
 HWND StartShown(Program& program) {
-    EXPECT_TRUE(program.Launch()) << Narrow(ProgramPath());
+    EXPECT_TRUE(program.Launch()) << Narrow(ProgramPath()) << ": error " << ::GetLastError();
     HWND window = program.WaitForWindow();
     EXPECT_NE(window, nullptr);
     if (window == nullptr) return nullptr;
@@ -219,7 +219,7 @@ TEST(ControlWindow, PortTakenAtStartShowsTheBindErrorAndOpensStopped) {
     const int bindError = BindErrorWhilePortTaken();
     ASSERT_NE(bindError, 0) << "a second listener could bind the taken port";
     Program program;
-    ASSERT_TRUE(program.Launch());
+    ASSERT_TRUE(program.Launch()) << Narrow(ProgramPath()) << ": error " << ::GetLastError();
     HWND window = program.WaitForWindow();
     ASSERT_NE(window, nullptr);
     const std::wstring expectedText = L"bind() to port 80 failed:\n" + server::SystemErrorText(bindError) +

@@ -46,7 +46,8 @@ TEST(ComposeStatusText, EveryStateHasTheSameTwelveLines) {
         const wchar_t* url;
     };
     const Case cases[] = {
-        {true, true, L" Server:            RUNNING", L" Port Status:     LISTENING", L" URL:               http://localhost/"},
+        {true, true, L" Server:            RUNNING", L" Port Status:     LISTENING",
+         L" URL:               http://localhost/"},
         {true, false, L" Server:            RUNNING", L" Port Status:     NOT LISTENING",
          L" URL:               http://localhost/"},
         {false, true, L" Server:            STOPPED", L" Port Status:     IN USE (other app?)", L""},
