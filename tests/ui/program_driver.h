@@ -20,7 +20,7 @@ inline constexpr auto DefaultTimeout = 5s;
 // Polls condition every 20 ms until it holds or the time-out passes; returns its last value.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = DefaultTimeout);
 
-// Quarvello.exe of the same build tree as the running exe (..\..\ui\ from tests\ui\ or tools\).
+// Quarvello.exe of the build tree whose tests\ui\ folder holds the running exe.
 std::wstring ProgramPath();
 
 // The top-level control window of the given process (any process for 0), or null.
