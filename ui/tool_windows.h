@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+
+namespace ui {
+void ShowFileManager(HWND controlWindow);
+void ShowLogViewer(HWND controlWindow);
+}  // namespace ui
