@@ -60,7 +60,8 @@ bool FeedFile(const std::wstring& path, LogTail& tail) {
     if (!file.Valid()) return false;
     std::string chunk(ReadChunkBytes, '\0');
     for (;;) {
-        platform::FileReadResult result = platform::ReadOnce(file, chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+        const platform::FileReadResult result =
+            platform::ReadOnce(file, chunk.data(), static_cast<std::uint32_t>(chunk.size()));
         if (!result.ok || result.bytesRead == 0) break;
         tail.Feed(std::string_view(chunk.data(), result.bytesRead));
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <random>
 
@@ -15,56 +14,26 @@
 #endif
 
 using ui::filemanager::ListFileNames;
-namespace fs = std::filesystem;
 
-namespace {
-// A fresh folder of the test's own, removed afterwards.
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::random_device seed;
-        path = fs::temp_directory_path() /
-               ("quarvello-list-" + std::to_string(seed()) + "-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(path);
-    }
-    ~TempFolder() { testing_support::RemoveTree(path.wstring()); }
-    // Joined by hand: a wide name outside ASCII must not pass through the C library's locale.
-    std::wstring Child(const std::wstring& name) const { return path.wstring() + platform::PathSeparator + name; }
-};
-
-void Plant(const std::wstring& path, const std::string& bytes) {
-    platform::DeleteFileAt(path);
-    ASSERT_TRUE(platform::AppendToFile(path, bytes.data(), bytes.size()));
-}
-}  // namespace
-
-TEST(ListFileNames, ListsFilesHiddenOnesIncludedButNoFolders) {
-    TempFolder folder;
-    for (const wchar_t* name : {L"index.html", L".hidden", L"secret.txt", L"caf\u00E9.css", L"empty"})
-        Plant(folder.Child(name), name == std::wstring(L"empty") ? "" : "x");
+TEST(ListFileNames, FilesHiddenOnesIncludedInSystemOrderWithoutFolders) {
+    // Names are joined by hand: a wide name outside ASCII must not pass the C library's locale.
+    const std::wstring folder = std::filesystem::temp_directory_path().wstring() + platform::PathSeparator +
+                                L"quarvello-list-" + std::to_wstring(std::random_device{}());
+    const auto child = [&](const std::wstring& name) { return folder + platform::PathSeparator + name; };
+    ASSERT_TRUE(platform::CreateFolderTree(child(L"sub")));
+    EXPECT_TRUE(ListFileNames(folder).empty());
+    for (const wchar_t* name : {L"index.html", L".hidden", L"secret.txt", L"caf\u00E9.css"})
+        ASSERT_TRUE(platform::AppendToFile(child(name), "x", 1));
 #ifdef _WIN32
-    ASSERT_TRUE(::SetFileAttributesW(folder.Child(L"secret.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    ASSERT_TRUE(::SetFileAttributesW(child(L"secret.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
 #endif
-    fs::create_directories(folder.path / "sub");
-    Plant(folder.Child(L"sub") + platform::PathSeparator + L"inner.txt", "x");
-
-    std::vector<std::wstring> names = ListFileNames(folder.path.wstring());
-    std::vector<std::wstring> sorted = names;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (std::vector<std::wstring>{L".hidden", L"caf\u00E9.css", L"empty", L"index.html", L"secret.txt"}));
-
-    // No order of its own: the system's enumeration order, folders left out.
+    std::vector<std::wstring> names = ListFileNames(folder);
     std::vector<std::wstring> systemOrder;
-    for (const platform::FolderEntry& entry : platform::ListFolder(folder.path.wstring()))
+    for (const platform::FolderEntry& entry : platform::ListFolder(folder))
         if (!entry.directory) systemOrder.push_back(entry.name);
     EXPECT_EQ(names, systemOrder);
-}
-
-TEST(ListFileNames, EmptyOrMissingFolderGivesNothing) {
-    TempFolder folder;
-    EXPECT_TRUE(ListFileNames(folder.path.wstring()).empty());
-    fs::create_directories(folder.path / "only-a-folder");
-    EXPECT_TRUE(ListFileNames(folder.path.wstring()).empty());
-    EXPECT_TRUE(ListFileNames(folder.Child(L"missing")).empty());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L".hidden", L"caf\u00E9.css", L"index.html", L"secret.txt"}));
+    EXPECT_TRUE(ListFileNames(child(L"missing")).empty());
+    testing_support::RemoveTree(folder);
 }
