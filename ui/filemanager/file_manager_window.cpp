@@ -18,7 +18,7 @@ constexpr DWORD ButtonStyle = WS_CHILD | WS_VISIBLE;
 constexpr DWORD ListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_EXTENDEDSEL | LBS_NOTIFY;
 static_assert(ListStyle == 0x50A00801, "the list neither sorts nor loses its multiple selection");
 
-struct ControlSpec {
+struct ControlDefinition {
     const wchar_t* className;
     const wchar_t* text;
     DWORD style;
@@ -27,7 +27,7 @@ struct ControlSpec {
 };
 
 // In creation order, which is also the controls' Z-order.
-constexpr ControlSpec Controls[] = {
+constexpr ControlDefinition Controls[] = {
     {L"LISTBOX", L"", ListStyle, IDC_FM_LIST, &FileManagerRects::fileList},
     {L"BUTTON", L"Explorer", ButtonStyle, IDC_FM_EXPLORER, &FileManagerRects::explorer},
     {L"BUTTON", L"Import files", ButtonStyle, IDC_FM_IMPORT, &FileManagerRects::importFiles},
@@ -62,7 +62,7 @@ FileManagerRects CurrentLayout(HWND window) {
 void CreateFileManagerControls(HWND window) {
     const HINSTANCE instance = InstanceOf(window);
     const FileManagerRects rects = CurrentLayout(window);
-    for (const ControlSpec& control : Controls) {
+    for (const ControlDefinition& control : Controls) {
         const ControlRect& r = rects.*control.rect;
         CreateChildControl(control.className, control.text, control.style, r.x, r.y, r.width, r.height, window,
                            control.id, instance);

@@ -21,14 +21,14 @@ constexpr DWORD TextStyle =
     WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL | ES_READONLY;
 constexpr DWORD ButtonStyle = WS_CHILD | WS_VISIBLE;
 
-struct ButtonSpec {
+struct ButtonDefinition {
     int id;
     const wchar_t* text;
     ControlRect LogViewerRects::*rect;
 };
 
 // In creation order.
-constexpr ButtonSpec Buttons[] = {
+constexpr ButtonDefinition Buttons[] = {
     {IDC_LOG_REFRESH, L"Refresh", &LogViewerRects::refresh},
     {IDC_LOG_CLEAR, L"Clear log", &LogViewerRects::clearLog},
     {IDC_LOG_CLOSE, L"Close", &LogViewerRects::close},
@@ -156,7 +156,7 @@ void ReloadLogView(HWND window) {
 
 void LayoutLogViewer(HWND window) {
     const LogViewerRects rects = CurrentLayout(window);
-    for (const ButtonSpec& button : Buttons) {
+    for (const ButtonDefinition& button : Buttons) {
         const ControlRect& r = rects.*button.rect;
         ::MoveWindow(::GetDlgItem(window, button.id), r.x, r.y, r.width, r.height, TRUE);
     }
