@@ -1,0 +1,125 @@
+#include "ui/filemanager/file_operations.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+#include "storage/data_folders.h"
+#include "ui/filemanager/file_manager_window.h"
+#include "ui/filemanager/file_rules.h"
+
+namespace ui::filemanager {
+
+namespace {
+
+// List entries come from the directory enumeration, whose names fit MAX_PATH.
+constexpr std::size_t FileNameBufferChars = 260;
+
+constexpr DWORD OpenFileFlags =
+    OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
+static_assert(OpenFileFlags == 0x00081A08);
+
+HWND FileList(HWND window) { return ::GetDlgItem(window, IDC_FM_LIST); }
+
+std::wstring EntryText(HWND list, int position) {
+    const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(position), 0);
+    std::wstring text(std::max(FileNameBufferChars, static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1), L'\0');
+    ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+void ShowNoSelection(HWND window) { ::MessageBoxW(window, NoSelectionText, L"Info", MB_OK | MB_ICONINFORMATION); }
+
+void StartProcess(const std::wstring& commandLine) {
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::wstring writable = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+std::vector<int> GetSelectedIndexes(HWND list) {
+    const LRESULT count = ::SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+    if (count <= 0) return {};
+    std::vector<int> positions(static_cast<std::size_t>(count), 0);
+    const LRESULT reported = ::SendMessageW(list, LB_GETSELITEMS, static_cast<WPARAM>(count),
+                                            reinterpret_cast<LPARAM>(positions.data()));
+    if (reported <= 0) return {};
+    positions.resize(std::min(positions.size(), static_cast<std::size_t>(reported)));
+    return positions;
+}
+
+void OpenWebRootInExplorer(HWND window) {
+    const std::wstring webRoot = storage::WebRootPath();
+    storage::EnsureFolder(webRoot);
+    ::ShellExecuteW(window, L"open", L"explorer.exe", webRoot.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+void ImportFiles(HWND window) {
+    const std::wstring webRoot = storage::WebRootPath();
+    if (!storage::EnsureFolder(webRoot)) {
+        ::MessageBoxW(window, (WebRootFailureText + webRoot).c_str(), L"Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+    std::wstring selection(OpenFileSelectionChars, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = L"All Files\0*.*\0";  // the literal's own NUL closes the list
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = selection.data();
+    dialog.nMaxFile = OpenFileSelectionChars;
+    dialog.Flags = OpenFileFlags;
+    if (!::GetOpenFileNameW(&dialog)) return;
+    for (const ImportPair& pair : SplitOpenFileSelection(selection))
+        ::CopyFileW(pair.sourcePath.c_str(), (webRoot + pair.fileName).c_str(), FALSE);
+}
+
+void DeleteSelectedFiles(HWND window) {
+    HWND list = FileList(window);
+    const std::vector<int> positions = GetSelectedIndexes(list);
+    if (positions.empty()) {
+        ShowNoSelection(window);
+        return;
+    }
+    std::vector<std::wstring> names;
+    for (int position : positions) {
+        names.push_back(EntryText(list, position));
+        if (!IsSafeFileName(names.back())) {
+            ::MessageBoxW(window, InvalidNameText, L"Error", MB_OK | MB_ICONERROR);
+            return;
+        }
+    }
+    if (::MessageBoxW(window, BuildDeleteConfirmation(names).c_str(), L"Confirm", MB_YESNO | MB_ICONWARNING) != IDYES)
+        return;
+    const std::wstring webRoot = storage::WebRootPath();
+    for (const std::wstring& name : names) ::DeleteFileW((webRoot + name).c_str());
+    RefreshFileList(window);
+}
+
+void OpenSelectedInNotepad(HWND window) {
+    HWND list = FileList(window);
+    const std::vector<int> positions = GetSelectedIndexes(list);
+    if (positions.empty()) {
+        ShowNoSelection(window);
+        return;
+    }
+    const std::wstring webRoot = storage::WebRootPath();
+    for (int position : positions) {
+        const std::wstring name = EntryText(list, position);
+        if (IsSafeFileName(name)) StartProcess(NotepadCommandLine(webRoot, name));
+    }
+}
+
+}  // namespace ui::filemanager
