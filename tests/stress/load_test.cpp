@@ -155,31 +155,8 @@ TEST_F(Load, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveClientIsServed) {
         std::string bytes;
         bool closed = false, reset = false;
     };
-    std::vector<Waiting> waiting(Idle + Slow);
-    std::vector<std::atomic<bool>> finished(waiting.size());
-    for (std::size_t i = 0; i < waiting.size(); ++i) {
-        Waiting& w = waiting[i];
-        w.slow = i >= static_cast<std::size_t>(Idle);
-        w.socket = platform::OpenTcpSocket();
-        ASSERT_NE(w.socket, platform::InvalidSocket) << i;
-        ASSERT_TRUE(platform::ConnectIpv4(w.socket, "127.0.0.1", server::ServerPort)) << i;
-        w.connectedAt = Clock::now();
-        if (w.slow) {
-            ASSERT_EQ(platform::Send(w.socket, "GET /small.txt HTTP/1.1\r\n", 25), 25);
-        }
-    }
-    const auto connectedBy = Clock::now();
-
+    // The live client starts first: it must be served while the others arrive, too.
     std::atomic<bool> watching{true};
-    std::thread dripper([&] {
-        const std::string header = "X-Slow: abcdefghijklmnopqrstuvwxyz";
-        for (int round = 0; round < 20 && watching.load(); ++round) {
-            const auto next = connectedBy + DripEvery * (round + 1);
-            while (watching.load() && Clock::now() < next) std::this_thread::sleep_for(20ms);
-            for (std::size_t i = Idle; i < waiting.size() && watching.load(); ++i)
-                if (!finished[i].load()) platform::Send(waiting[i].socket, &header[round % header.size()], 1);
-        }
-    });
     int liveCount = 0;
     FailureSamples liveWrong;
     Clock::duration slowest{};
@@ -192,6 +169,37 @@ TEST_F(Load, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveClientIsServed) {
             if (received.bytes != answer || !received.closedCleanly)
                 liveWrong.Add("live request " + std::to_string(i) + ": " + std::to_string(received.bytes.size()) + " bytes");
             std::this_thread::sleep_for(100ms);
+        }
+    });
+
+    std::vector<Waiting> waiting(Idle + Slow);
+    std::vector<std::atomic<bool>> finished(waiting.size());
+    std::string connectFailure;
+    for (std::size_t i = 0; i < waiting.size() && connectFailure.empty(); ++i) {
+        Waiting& w = waiting[i];
+        w.slow = i >= static_cast<std::size_t>(Idle);
+        w.socket = platform::OpenTcpSocket();
+        if (w.socket == platform::InvalidSocket || !platform::ConnectIpv4(w.socket, "127.0.0.1", server::ServerPort) ||
+            (w.slow && platform::Send(w.socket, "GET /small.txt HTTP/1.1\r\n", 25) != 25))
+            connectFailure = "client " + std::to_string(i) + " could not connect and send";
+        w.connectedAt = Clock::now();
+    }
+    if (!connectFailure.empty()) {
+        watching.store(false);
+        live.join();
+        for (Waiting& w : waiting)
+            if (w.socket != platform::InvalidSocket) platform::CloseSocket(w.socket);
+        FAIL() << connectFailure;
+    }
+    const auto connectedBy = Clock::now();
+
+    std::thread dripper([&] {
+        const std::string header = "X-Slow: abcdefghijklmnopqrstuvwxyz";
+        for (int round = 0; round < 20 && watching.load(); ++round) {
+            const auto next = connectedBy + DripEvery * (round + 1);
+            while (watching.load() && Clock::now() < next) std::this_thread::sleep_for(20ms);
+            for (std::size_t i = Idle; i < waiting.size() && watching.load(); ++i)
+                if (!finished[i].load()) platform::Send(waiting[i].socket, &header[round % header.size()], 1);
         }
     });
 
