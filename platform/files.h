@@ -49,7 +49,8 @@ FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t leng
 void CloseFile(FileHandle& file);
 
 // Appends the bytes to the file, creating it when missing, in one write; other readers and
-// writers are not denied. False when the file cannot be opened or written.
+// writers are not denied. False when the file cannot be opened or written. POSIX: a write that
+// a full volume takes only in part is cut off again, so no part of the bytes stays behind.
 bool AppendToFile(const std::wstring& path, const void* data, std::size_t length);
 bool DeleteFileAt(const std::wstring& path);
 

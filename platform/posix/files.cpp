@@ -81,6 +81,9 @@ void CloseFile(FileHandle& file) {
 bool AppendToFile(const std::wstring& path, const void* data, std::size_t length) {
     int fd = ::open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return false;
+    // Where these bytes begin. A full volume can take the first part of a write and refuse the
+    // rest; the part is cut off again, so that the next append does not run on from it.
+    const off_t end = ::lseek(fd, 0, SEEK_END);
     const char* bytes = static_cast<const char*>(data);
     bool ok = true;
     while (length > 0) {
@@ -93,6 +96,7 @@ bool AppendToFile(const std::wstring& path, const void* data, std::size_t length
         bytes += n;
         length -= static_cast<std::size_t>(n);
     }
+    if (!ok && end >= 0) (void)::ftruncate(fd, end);
     ::close(fd);
     return ok;
 }
