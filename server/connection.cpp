@@ -55,8 +55,9 @@ bool AnswerRequest(const ConnectionRecord& record, ConnectionBuffers& buffers) {
     const RequestLine request = ParseRequestLine(head.RequestLineText());
     const bool headOnly = IsHeadMethod(request.method);
     const std::string peer = FormatPeerAddress(record.peerAddress);
-    const int status = Respond(record.clientSocket, record.webRootPath, request, headOnly);
-    storage::WriteLogLine(FormatAccessRecord(storage::LogTimestamp(), peer, request.method, request.target, status));
+    const int status = Respond(record.clientSocket, record.paths->webRootPath, request, headOnly);
+    storage::AppendLogLine(record.paths->logFolderPath,
+                           FormatAccessRecord(storage::LogTimestamp(), peer, request.method, request.target, status));
     return true;
 }
 

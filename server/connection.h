@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "platform/sockets.h"
@@ -8,13 +9,21 @@ namespace server {
 
 struct WebServer;
 
+// Where one run of the server serves from and logs to: taken at its start and shared by its
+// connections, so that no handler reads a string that a later start replaces, and no request
+// asks the system for the data folder again.
+struct ServingPaths {
+    std::wstring webRootPath;
+    std::wstring logFolderPath;
+};
+
 // One accepted connection, owned by its thread. It carries its own copy of the web root
 // path, so no handler reads the server's string while a later start replaces it.
 struct ConnectionRecord {
     WebServer& server;
     platform::Socket clientSocket;
     platform::PeerAddress peerAddress;
-    std::wstring webRootPath;
+    std::shared_ptr<const ServingPaths> paths;
     std::chrono::steady_clock::time_point acceptedAt;
 };
 

@@ -77,8 +77,9 @@ bool WebServer::Start(platform::WindowHandle owner) {
     }
     stopRequested.store(false);
     try {
+        servingPaths = std::make_shared<const ServingPaths>(ServingPaths{webRootPath, storage::LogFolderPath()});
         acceptThread = std::thread(AcceptLoop, std::ref(*this));
-    } catch (const std::system_error&) {
+    } catch (...) {  // no thread, or no memory for its paths
         platform::CloseListener(listenSocket);
         listenSocket = platform::InvalidSocket;
         platform::StopSockets();
@@ -118,7 +119,7 @@ void AcceptLoop(WebServer& server) {
         }
         ConnectionRecord* record = nullptr;
         try {
-            record = new ConnectionRecord{server, client, peer, server.webRootPath, std::chrono::steady_clock::now()};
+            record = new ConnectionRecord{server, client, peer, server.servingPaths, std::chrono::steady_clock::now()};
         } catch (...) {
             record = nullptr;
         }

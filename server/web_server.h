@@ -3,11 +3,13 @@
 // accepted connection to a detached thread of its own.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "platform/message_box.h"
 #include "platform/sockets.h"
+#include "server/connection.h"
 
 namespace server {
 
@@ -19,6 +21,8 @@ struct WebServer {
     std::thread acceptThread;
     platform::Socket listenSocket = platform::InvalidSocket;
     std::wstring webRootPath;
+    // The paths of the current run, handed to each connection; set by Start with webRootPath.
+    std::shared_ptr<const ServingPaths> servingPaths;
 
     // True when the server runs afterwards (also when it already ran). On failure the user
     // has been shown why, in a box owned by owner, and the server holds nothing.

@@ -21,13 +21,14 @@ std::string LogTimestamp() { return FormatLogTimestamp(platform::CurrentLocalTim
 
 std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 
-void WriteLogLine(std::string_view line) {
+void WriteLogLine(std::string_view line) { AppendLogLine(LogFolderPath(), line); }
+
+void AppendLogLine(const std::wstring& folder, std::string_view line) {
     // Composed before the lock: one write call appends the whole line with its end.
     std::string record;
     record.reserve(line.size() + 2);
     record.append(line);
     record.append("\r\n");
-    const std::wstring folder = LogFolderPath();
     const std::wstring file = folder + LogFileName;
     std::lock_guard<std::mutex> lock(LogMutex);
     // The folder is made again only when the append finds it gone: one call per line as a rule.

@@ -22,5 +22,7 @@ std::string WideToUtf8(const std::wstring& text);
 // Appends line and CR LF to the log file under LogMutex, making the log folder first when
 // it is missing. A line that cannot be written is lost without a word.
 void WriteLogLine(std::string_view line);
+// The same into the log folder given (LogFolderPath() as it was taken by the caller earlier).
+void AppendLogLine(const std::wstring& logFolder, std::string_view line);
 
 }  // namespace storage

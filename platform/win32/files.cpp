@@ -49,7 +49,11 @@ std::optional<std::int64_t> FileSize(const FileHandle& file) {
 }
 
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {
-    return {IsRegularFile(file), FileSize(file)};
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK || !::GetFileInformationByHandle(Native(file), &info))
+        return {};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
+    return {true, (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
 }
 
 FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t length) {
