@@ -149,6 +149,27 @@ void ExpectBox(HWND box, const ExpectedBox& expected) {
     }
 }
 
+// The Notepad processes that the program has started once a press of Notepad has been handled
+// (which the first of them shows), each with its command line.
+std::vector<ChildProcess> StartedNotepads(const Program& program, HWND fileManager) {
+    std::vector<ChildProcess> started;
+    auto allKnown = [&] {
+        started = ChildProcesses(program.Id(), L"notepad.exe");
+        return !started.empty() && std::none_of(started.begin(), started.end(),
+                                                [](const ChildProcess& p) { return p.commandLine.empty(); });
+    };
+    if (!WaitFor(allKnown, 10s)) return started;
+    Settle(fileManager);  // the press that started the first one has been handled to its end
+    WaitFor(allKnown, 10s);
+    return started;
+}
+
+std::vector<std::wstring> CommandLines(const std::vector<ChildProcess>& processes) {
+    std::vector<std::wstring> commandLines;
+    for (const ChildProcess& p : processes) commandLines.push_back(p.commandLine);
+    return Sorted(commandLines);
+}
+
 const ExpectedBox NoSelectionBox{L"Info", L"Please select one or more files first.", {IDOK}};
 
 std::vector<std::wstring> SplitShownText(std::wstring text) {
@@ -192,6 +213,7 @@ TEST_F(ToolWindows, FileManagerListsTheWebRootsFilesAndASecondPressKeepsOneWindo
 
     Plant(L"late.txt");
     Press(control, ui::IDC_FILE_MANAGER);
+    EXPECT_TRUE(WaitFor([&] { return ListEntries(list).size() == 4; })) << "the list was not refilled";
     Settle(control);
     EXPECT_EQ(CountOwnedWindows(control, FileManagerClassName), 1);
     EXPECT_EQ(FindOwnedWindow(control, FileManagerClassName), window);
@@ -318,19 +340,7 @@ TEST_F(ToolWindows, NotepadStartsOneNotepadPerSelectedFileWithItsQuotedPath) {
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SelectRange(::GetDlgItem(window, IDC_FM_LIST), 0, 1));
     Press(window, IDC_FM_NOTEPAD);
-    Settle(window);  // both have been started once the press is handled
-    std::vector<ChildProcess> started;
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            started = ChildProcesses(program.Id(), L"notepad.exe");
-            return started.size() == 2 && std::none_of(started.begin(), started.end(),
-                                                       [](const ChildProcess& p) { return p.commandLine.empty(); });
-        },
-        10s))
-        << started.size() << " notepad processes";
-    std::vector<std::wstring> commandLines;
-    for (const ChildProcess& p : started) commandLines.push_back(p.commandLine);
-    EXPECT_EQ(Sorted(commandLines),
+    EXPECT_EQ(CommandLines(StartedNotepads(program, window)),
               Sorted({L"notepad.exe \"" + InWebRoot(L"one.txt") + L"\"",
                       L"notepad.exe \"" + InWebRoot(L"two words.txt") + L"\""}));
     EXPECT_EQ(FindOwnedMessageBox(window), nullptr);
@@ -344,18 +354,8 @@ TEST_F(ToolWindows, NotepadLeavesOutANameWithTwoDotsSilently) {
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(SelectRange(::GetDlgItem(window, IDC_FM_LIST), 0, 1));
     Press(window, IDC_FM_NOTEPAD);
-    Settle(window);
-    std::vector<ChildProcess> started;
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            started = ChildProcesses(program.Id(), L"notepad.exe");
-            return started.size() == 1 && !started[0].commandLine.empty();
-        },
-        10s))
-        << started.size() << " notepad processes";
-    if (started.size() == 1) {
-        EXPECT_EQ(started[0].commandLine, L"notepad.exe \"" + InWebRoot(L"good.txt") + L"\"");
-    }
+    EXPECT_EQ(CommandLines(StartedNotepads(program, window)),
+              std::vector<std::wstring>{L"notepad.exe \"" + InWebRoot(L"good.txt") + L"\""});
     EXPECT_EQ(FindOwnedMessageBox(window), nullptr);
 }
 
@@ -404,7 +404,7 @@ TEST_F(ToolWindows, LogViewerShowsTheLastFiftyLinesInViewAndRefreshes) {
     ASSERT_TRUE(WaitFor([] { return LogLines().size() == 204; }));
     EXPECT_EQ(ShownLines(viewer), shown) << "the view changed without Refresh";
     Press(viewer, IDC_LOG_REFRESH);
-    Settle(viewer);
+    EXPECT_TRUE(WaitFor([&] { return ShownLines(viewer) != shown; })) << "Refresh changed nothing";
     shown = ShownLines(viewer);
     EXPECT_EQ(shown, ExpectedTail());
     ASSERT_EQ(shown.size(), 51u);
@@ -418,11 +418,11 @@ TEST_F(ToolWindows, LogPressedAgainKeepsOneViewerAndShowsTheCurrentTail) {
     Request("/again.html");
     ASSERT_TRUE(WaitFor([] { return LogLines().size() == 2; }));
     Press(control, ui::IDC_LOG);
+    EXPECT_TRUE(WaitFor([&] { return ShownLines(viewer).size() == 3; })) << "the view was not reloaded";
     Settle(control);
     EXPECT_EQ(CountOwnedWindows(control, LogViewerClassName), 1);
     EXPECT_EQ(FindOwnedWindow(control, LogViewerClassName), viewer);
     EXPECT_EQ(ShownLines(viewer), ExpectedTail());
-    EXPECT_EQ(ShownLines(viewer).size(), 3u);
 }
 
 TEST_F(ToolWindows, ClearLogAsksAndOnYesDeletesTheFileSoTheNextRecordStartsANewOne) {
