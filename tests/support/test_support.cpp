@@ -101,6 +101,15 @@ namespace {
 const bool socketLibraryHeld = platform::StartSockets();
 }  // namespace
 
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
 LoopbackClient::LoopbackClient(std::uint16_t port) {
     (void)socketLibraryHeld;
     socket_ = platform::OpenTcpSocket();

@@ -43,6 +43,7 @@ std::string ReadFileBytes(const std::wstring& path);   // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool RemoveTree(const std::wstring& path);
 std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // the text after the last CR LF is dropped
+std::vector<std::wstring> SplitLines(const std::wstring& text);      // at bare line feeds; the last piece kept
 
 // A blocking loopback client connection to 127.0.0.1:port, closed on destruction.
 class LoopbackClient {

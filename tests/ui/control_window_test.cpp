@@ -17,6 +17,7 @@
 
 using namespace std::chrono_literals;
 using namespace program_driver;
+using testing_support::SplitLines;
 using testing_support::ScopedDataFolder;
 
 namespace {

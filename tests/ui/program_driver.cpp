@@ -199,15 +199,6 @@ COLORREF ScreenPixelAtCentre(HWND window) {
     return color;
 }
 
-std::vector<std::wstring> SplitLines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
 namespace {
 
 // The command line in the process's parameter block, read from its memory.

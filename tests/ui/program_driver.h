@@ -76,8 +76,6 @@ bool SelectRange(HWND list, int first, int last);
 // The colour on the screen at the centre of a window.
 COLORREF ScreenPixelAtCentre(HWND window);
 
-std::vector<std::wstring> SplitLines(const std::wstring& text);  // at bare line feeds
-
 // The processes of the given exe name (case ignored) that parentId started, with their
 // command lines as they received them (empty while a new process has not set its own up).
 struct ChildProcess {

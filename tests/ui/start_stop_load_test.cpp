@@ -19,6 +19,7 @@
 
 using namespace std::chrono_literals;
 using namespace program_driver;
+using testing_support::SplitLines;
 
 namespace {
 

@@ -14,14 +14,7 @@ using ui::CurrentStatusText;
 
 namespace {
 
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
+using testing_support::SplitLines;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
@@ -59,7 +52,7 @@ TEST(ComposeStatusText, EveryStateHasTheSameTwelveLines) {
         const std::wstring text = ComposeStatusText(c.running, c.accepted, webRoot, logFile);
         SCOPED_TRACE(Narrow(text));
         EXPECT_EQ(text.find(L'\r'), std::wstring::npos);
-        const std::vector<std::wstring> lines = Lines(text);
+        const std::vector<std::wstring> lines = SplitLines(text);
         ASSERT_EQ(lines.size(), 12u);
         EXPECT_EQ(lines[0], c.server);
         EXPECT_EQ(lines[1], L" Port:               80");
@@ -78,7 +71,7 @@ TEST(ComposeStatusText, EveryStateHasTheSameTwelveLines) {
 
 TEST(ComposeStatusText, TakesPathsVerbatimAndEmptyPathsKeepTheirLines) {
     const std::wstring odd = L"C:\\Users\\J\u00F6rg \u20AC\\a\tb\\";
-    const std::vector<std::wstring> lines = Lines(ComposeStatusText(true, true, odd, L""));
+    const std::vector<std::wstring> lines = SplitLines(ComposeStatusText(true, true, odd, L""));
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[6], L"     " + odd);
     EXPECT_EQ(lines[8], L"     ");
@@ -92,7 +85,7 @@ TEST(CurrentStatusText, RunningServerListensAndShowsTheRootItServes) {
     server::WebServer webServer;
     StopGuard guard{webServer};
     ASSERT_TRUE(webServer.Start(nullptr));
-    const std::vector<std::wstring> lines = Lines(CurrentStatusText(webServer));
+    const std::vector<std::wstring> lines = SplitLines(CurrentStatusText(webServer));
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], L" Server:            RUNNING");
     EXPECT_EQ(lines[2], L" Port Status:     LISTENING");
@@ -104,7 +97,7 @@ TEST(CurrentStatusText, RunningServerListensAndShowsTheRootItServes) {
 TEST(CurrentStatusText, StoppedServerWithNothingOnThePortReadsFree) {
     testing_support::ScopedDataFolder data;
     const server::WebServer webServer;
-    const std::vector<std::wstring> lines = Lines(CurrentStatusText(webServer));
+    const std::vector<std::wstring> lines = SplitLines(CurrentStatusText(webServer));
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], L" Server:            STOPPED");
     EXPECT_EQ(lines[2], L" Port Status:     FREE");
@@ -117,7 +110,7 @@ TEST(CurrentStatusText, StoppedServerWithAnotherListenerReadsInUse) {
     testing_support::ScopedDataFolder data;
     testing_support::OtherListener other;
     const server::WebServer webServer;
-    const std::vector<std::wstring> lines = Lines(CurrentStatusText(webServer));
+    const std::vector<std::wstring> lines = SplitLines(CurrentStatusText(webServer));
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], L" Server:            STOPPED");
     EXPECT_EQ(lines[2], L" Port Status:     IN USE (other app?)");
@@ -130,7 +123,7 @@ TEST(CurrentStatusText, RunningFlagWithoutAListenerReadsNotListening) {
     // The state of a server whose port cannot be reached: running, nothing accepting.
     webServer.webRootPath = L"/elsewhere/web/";
     webServer.running.store(true);
-    const std::vector<std::wstring> lines = Lines(CurrentStatusText(webServer));
+    const std::vector<std::wstring> lines = SplitLines(CurrentStatusText(webServer));
     ASSERT_EQ(lines.size(), 12u);
     EXPECT_EQ(lines[0], L" Server:            RUNNING");
     EXPECT_EQ(lines[2], L" Port Status:     NOT LISTENING");

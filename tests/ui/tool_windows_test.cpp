@@ -176,7 +176,7 @@ std::vector<std::wstring> SplitShownText(std::wstring text) {
     // The rich text control may hand its paragraphs back ending in CR LF or in CR alone.
     for (std::size_t at; (at = text.find(L"\r\n")) != std::wstring::npos;) text.erase(at, 1);
     std::replace(text.begin(), text.end(), L'\r', L'\n');
-    return SplitLines(text);
+    return testing_support::SplitLines(text);
 }
 
 // The lines the log viewer shows, and the lines it should show for the current log file:
