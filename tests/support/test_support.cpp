@@ -2,34 +2,35 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "platform/known_folder.h"
 #include "platform/message_box.h"
+#include "server/connection.h"
+#include "server/response.h"
+#include "storage/data_folders.h"
+#include "storage/log_writer.h"
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
+
+// Test clients share one use of the socket library for the life of the process, as the program does.
+const bool socketLibraryHeld = platform::StartSockets();
 
 ScopedDataFolder::ScopedDataFolder() {
 #ifdef _WIN32
     root_ = platform::LocalAppDataFolder();
     RemoveTree(root_ + L"\\Quarvel");
 #else
-    if (const char* xdg = std::getenv("XDG_DATA_HOME")) {
-        hadXdg_ = true;
-        previousXdg_ = xdg;
-    }
-    std::random_device seed;
-    fs::path folder = fs::temp_directory_path() / ("quarvello-test-" + std::to_string(seed()) + "-" +
-                                                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path folder = fs::temp_directory_path() / ("quarvello-test-" + std::to_string(std::random_device{}()));
     fs::create_directories(folder);
     root_ = folder.wstring();
-    ::setenv("XDG_DATA_HOME", folder.string().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
 #endif
 }
 
@@ -38,46 +39,37 @@ ScopedDataFolder::~ScopedDataFolder() {
     RemoveTree(root_ + L"\\Quarvel");
 #else
     RemoveTree(root_);
-    if (hadXdg_)
-        ::setenv("XDG_DATA_HOME", previousXdg_.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_DATA_HOME");
 #endif
 }
 
 namespace {
 std::mutex capturedMutex;
 std::vector<ShownMessage> captured;
-
-void CaptureMessage(const std::wstring& caption, const std::wstring& text) {
-    std::lock_guard<std::mutex> lock(capturedMutex);
-    captured.push_back({caption, text});
-}
 }  // namespace
 
 CapturedMessages::CapturedMessages() {
     Take();
-    platform::SetMessageSink(CaptureMessage);
+    platform::SetMessageSink([](const std::wstring& caption, const std::wstring& text) {
+        std::lock_guard<std::mutex> lock(capturedMutex);
+        captured.push_back({caption, text});
+    });
 }
 
 CapturedMessages::~CapturedMessages() { platform::SetMessageSink(nullptr); }
 
 std::vector<ShownMessage> CapturedMessages::Take() {
     std::lock_guard<std::mutex> lock(capturedMutex);
-    std::vector<ShownMessage> result;
-    result.swap(captured);
-    return result;
+    return std::exchange(captured, {});
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::ifstream in(fs::path(path), std::ios::binary);
-    if (!in) return {};
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(fs::path(path), std::ios::binary | std::ios::trunc) << bytes;
 }
 
 bool RemoveTree(const std::wstring& path) {
@@ -95,12 +87,6 @@ std::vector<std::string> SplitCrLfLines(const std::string& bytes) {
     return lines;
 }
 
-namespace {
-// Test clients share one use of the socket library for the life of the process, as the
-// program itself does; a use per client would let the count touch zero between clients.
-const bool socketLibraryHeld = platform::StartSockets();
-}  // namespace
-
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
     std::vector<std::wstring> lines;
     std::size_t start = 0;
@@ -110,64 +96,165 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
     return lines;
 }
 
-LoopbackClient::LoopbackClient(std::uint16_t port) {
-    (void)socketLibraryHeld;
-    socket_ = platform::OpenTcpSocket();
-    if (socket_ != platform::InvalidSocket && !platform::ConnectIpv4(socket_, "127.0.0.1", port)) {
-        platform::CloseSocket(socket_);
-        socket_ = platform::InvalidSocket;
-    }
+std::string PatternBytes(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (char& byte : bytes) byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
+    return bytes;
 }
 
-LoopbackClient::~LoopbackClient() { Close(); }
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return condition();
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
 
-bool LoopbackClient::SendBytes(const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        int n = platform::Send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
+LoopbackClient::LoopbackClient(std::uint16_t port) {
+    socket_ = platform::OpenTcpSocket();
+    if (socket_ != platform::InvalidSocket && !platform::ConnectIpv4(socket_, "127.0.0.1", port)) Close();
+}
+
+bool LoopbackClient::SendBytes(std::string_view bytes) {
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const int n = platform::Send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
     }
     return true;
 }
 
-std::string LoopbackClient::ReceiveUntilClosed(std::chrono::milliseconds timeout) {
-    std::string received;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    char buffer[65536];
-    platform::SetReceiveTimeout(socket_, 200);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int n = platform::Receive(socket_, buffer, sizeof buffer);
-        if (n > 0) {
-            received.append(buffer, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n == 0) break;
-        // A time-out: try again until the deadline. Any other error ends the read.
-        int error = platform::LastSocketError();
-#ifdef _WIN32
-        if (error != 10060) break;  // WSAETIMEDOUT
-#else
-        if (error != EAGAIN && error != EWOULDBLOCK) break;
-#endif
-    }
-    return received;
-}
-
-void LoopbackClient::ShutdownSend() { platform::ShutdownSend(socket_); }
-
 void LoopbackClient::Close() {
     if (socket_ != platform::InvalidSocket) platform::CloseSocket(socket_);
     socket_ = platform::InvalidSocket;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) {
+    Received received;
+    std::vector<char> buffer(256 * 1024);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !platform::SetReceiveTimeout(socket, static_cast<int>(left.count()))) break;
+        const int n = platform::Receive(socket, buffer.data(), static_cast<int>(buffer.size()));
+        if (n <= 0) {
+            received.closedCleanly = n == 0;
+            break;
+        }
+        received.bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
+    return received;
+}
+
+Received Exchange(std::string_view request, std::chrono::milliseconds timeout) {
+    LoopbackClient client;
+    if (!client.Connected() || !client.SendBytes(request)) return {};
+    return ReceiveAll(client.Handle(), timeout);
+}
+
+std::string Request(std::string_view method, std::string_view target, std::string_view end) {
+    const std::string e(end);
+    return std::string(method) + " " + std::string(target) + " HTTP/1.1" + e + "Host: 127.0.0.1" + e +
+           "Accept: */*" + e + e;
+}
+
+std::string OkResponse(std::string_view type, std::string_view body, bool headOnly) {
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: " + std::string(type) +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + std::string(headOnly ? "" : body);
+}
+
+std::string Record(std::string_view method, std::string_view target, int status) {
+    return "127.0.0.1 \"" + std::string(method) + " " + std::string(target) + "\" " + std::to_string(status);
+}
+
+namespace {
+bool HasTimestampShape(std::string_view line) {
+    constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd ";
+    if (line.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        if (shape[i] == 'd' ? (line[i] < '0' || line[i] > '9') : line[i] != shape[i]) return false;
     return true;
+}
+
+bool IsWholeAccessRecord(std::string_view record) {
+    if (!record.starts_with("127.0.0.1 \"") || record.size() < 16) return false;
+    static constexpr std::string_view statuses = "200 400 404 405 413 500";
+    const std::string_view status = record.substr(record.size() - 5);
+    return status.starts_with("\" ") && statuses.find(status.substr(2)) != std::string_view::npos &&
+           record.find(" [ACCESS] ") == std::string_view::npos &&  // no second record run into this one
+           record.find(" [INFO] ") == std::string_view::npos;
+}
+}  // namespace
+
+LogContents ReadLog() {
+    LogContents log;
+    const std::string bytes = ReadFileBytes(storage::LogFilePath());
+    constexpr std::string_view accessTag = "[ACCESS] ";
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string_view line = std::string_view(bytes).substr(start, end - start);
+        const std::string_view rest = line.substr(std::min(line.size(), storage::LogTimestampLength + 1));
+        const bool whole = HasTimestampShape(line) && line.find_first_of("\r\n") == std::string_view::npos;
+        if (whole && (rest == "[INFO] Server started" || rest == "[INFO] Server stopped")) {
+            ++log.infoLines;
+        } else if (whole && rest.starts_with(accessTag) && IsWholeAccessRecord(rest.substr(accessTag.size()))) {
+            log.access.emplace_back(rest.substr(accessTag.size()));
+            ++log.counts[log.access.back()];
+        } else {
+            log.broken.emplace_back(line);
+        }
+    }
+    if (start < bytes.size()) log.broken.push_back("without a line end: " + bytes.substr(start));
+    return log;
+}
+
+bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
+    platform::ProcessCounts now;
+    const bool back = WaitUntil(
+        [&] {
+            now = platform::CurrentProcessCounts();
+            return now.threads == baseline.threads && now.handles >= baseline.handles &&
+                   now.handles <= baseline.handles + handleSlack;
+        },
+        timeout);
+    EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
+                      << " -> " << now.handles;
+    return back;
+}
+
+OtherListener::OtherListener() : socket(platform::OpenTcpSocket()) {
+    platform::SetListenerAddressOptions(socket);  // past TIME_WAIT of earlier tests
+    EXPECT_TRUE(platform::BindAnyAddress(socket, server::ServerPort) && platform::ListenWithLargestBacklog(socket))
+        << "could not take the server port for the test";
+}
+
+void OtherListener::Release() {
+    if (socket != platform::InvalidSocket) platform::CloseSocket(socket);
+    socket = platform::InvalidSocket;
+}
+
+void ServedFolder::SetUp() {
+    ASSERT_TRUE(server_.Start(nullptr));
+    root_ = storage::WebRootPath();
+}
+
+void ServedFolder::TearDown() {
+    server_.Stop();
+    server::SetRequestHeadTimeoutForTests(0);
+    server::SetFileBufferLimitForTests(-1);
+}
+
+fs::path ServedFolder::At(const std::wstring& relative) const {
+    const std::string utf8 = storage::WideToUtf8(root_ + relative);
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+void ServedFolder::Plant(const std::wstring& relative, const std::string& bytes) const {
+    std::error_code ignored;
+    fs::create_directories(At(relative).parent_path(), ignored);
+    std::ofstream(At(relative), std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace testing_support

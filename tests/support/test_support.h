@@ -1,36 +1,43 @@
 #pragma once
-// Helpers shared by the test suites: a private data folder, captured message boxes, and a
-// raw loopback client.
+// What the suites share: a private data folder, captured message boxes, raw loopback clients,
+// the expected bytes of responses and records, the log read back whole, and a real server on
+// port 80 over a fresh web root.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/process_stats.h"
 #include "platform/sockets.h"
+#include "server/web_server.h"
 
 namespace testing_support {
 
-// Gives the test a data folder of its own and removes it afterwards. POSIX: a fresh folder
-// named by XDG_DATA_HOME. Windows: the user's real local application data folder, whose
-// Quarvel tree is removed before and after the test (tests that use it run one at a time).
+using namespace std::chrono_literals;
+
+// POSIX: a fresh folder named by XDG_DATA_HOME. Windows (a prefix of the tests' own): the local
+// application data folder, whose Quarvel tree is removed before and after.
 class ScopedDataFolder {
 public:
     ScopedDataFolder();
     ~ScopedDataFolder();
     ScopedDataFolder(const ScopedDataFolder&) = delete;
     ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
-    const std::wstring& Root() const { return root_; }  // the local data folder itself
+    const std::wstring& Root() const { return root_; }
+
 private:
     std::wstring root_;
-    std::string previousXdg_;
-    bool hadXdg_ = false;
 };
 
-// Captures every message the program would show while it lives.
+// Every message the program would have shown while this lives.
 struct ShownMessage {
-    std::wstring caption;
-    std::wstring text;
+    std::wstring caption, text;
 };
 class CapturedMessages {
 public:
@@ -39,24 +46,26 @@ public:
     std::vector<ShownMessage> Take();
 };
 
-std::string ReadFileBytes(const std::wstring& path);   // empty when missing
+std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool RemoveTree(const std::wstring& path);
-std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // the text after the last CR LF is dropped
-std::vector<std::wstring> SplitLines(const std::wstring& text);      // at bare line feeds; the last piece kept
+std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // text after the last CR LF dropped
+std::vector<std::wstring> SplitLines(const std::wstring& text);     // at LF; the last piece kept
+// Bytes that differ from file to file and offset to offset, so a misplaced body is seen.
+std::string PatternBytes(std::size_t size, unsigned seed);
+// Polls every 10 ms until condition holds or the time-out passes; returns its last value.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-// A blocking loopback client connection to 127.0.0.1:port, closed on destruction.
+// A blocking client connection to 127.0.0.1:port, closed on destruction.
 class LoopbackClient {
 public:
     explicit LoopbackClient(std::uint16_t port = 80);
-    ~LoopbackClient();
+    ~LoopbackClient() { Close(); }
     LoopbackClient(const LoopbackClient&) = delete;
     LoopbackClient& operator=(const LoopbackClient&) = delete;
     bool Connected() const { return socket_ != platform::InvalidSocket; }
-    bool SendBytes(const std::string& bytes);
-    // Everything until the server closes, or until the time-out passes.
-    std::string ReceiveUntilClosed(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    void ShutdownSend();
+    bool SendBytes(std::string_view bytes);
+    void ShutdownSend() { platform::ShutdownSend(socket_); }
     void Close();
     platform::Socket Handle() const { return socket_; }
 
@@ -64,7 +73,57 @@ private:
     platform::Socket socket_ = platform::InvalidSocket;
 };
 
-// Polls condition every 10 ms until it holds or the time-out passes; returns its last value.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+struct Received {
+    std::string bytes;
+    bool closedCleanly = false;  // the server closed; false after a reset, an error or the time-out
+};
+Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout = 20s);
+// The request on a new connection, and everything that came back.
+Received Exchange(std::string_view request, std::chrono::milliseconds timeout = 20s);
+
+// A request head with two usual header lines; line ends as given.
+std::string Request(std::string_view method, std::string_view target, std::string_view end = "\r\n");
+std::string OkResponse(std::string_view type, std::string_view body, bool headOnly = false);
+// A loopback client's access record as it stands after the timestamp and the tag.
+std::string Record(std::string_view method, std::string_view target, int status);
+
+// The log read back. Every line must be whole: the timestamp's shape, then "[INFO] Server
+// started/stopped" or an access record of a loopback client with a known status; anything
+// else (a torn or joined line, bytes after the last line end) is listed in broken.
+struct LogContents {
+    std::vector<std::string> access;  // each record after its timestamp and tag, in order
+    std::map<std::string, int> counts;
+    int infoLines = 0;
+    std::vector<std::string> broken;
+};
+LogContents ReadLog();
+
+// Waits until the process's threads equal the baseline and its handles lie within slack above.
+bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack = 0,
+                  std::chrono::milliseconds timeout = 15s);
+
+// Another program's listener on the server port.
+struct OtherListener {
+    OtherListener();
+    ~OtherListener() { Release(); }
+    OtherListener(const OtherListener&) = delete;
+    OtherListener& operator=(const OtherListener&) = delete;
+    void Release();
+    platform::Socket socket = platform::InvalidSocket;
+};
+
+// A running server on port 80 over a fresh data folder; stopped, and its test settings
+// restored, after each test.
+class ServedFolder : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::filesystem::path At(const std::wstring& relative) const;  // through UTF-8: one name everywhere
+    void Plant(const std::wstring& relative, const std::string& bytes) const;
+
+    ScopedDataFolder data_;
+    server::WebServer server_;
+    std::wstring root_;
+};
 
 }  // namespace testing_support
