@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "http_table.h"
-#include "platform/files.h"
 #include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
@@ -23,9 +22,8 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAFileWithoutMemoryAndSlowHeads)
     EXPECT_EQ(Exchange(Request("GET", "")).bytes, table.named.at("no-index"));
     server::SetFileBufferLimitForTests(4);
     EXPECT_EQ(Exchange(Request("GET", "/a.txt")).bytes, table.named.at("500"));
-    // The deadline ends a silent client unanswered, and one that sends a byte now and then.
     server::SetRequestHeadTimeoutForTests(300);
-    for (const std::string start : {"", "GET /a.txt HTTP/1.1\r\nX: y"}) {
+    for (const std::string start : {"", "GET /a.txt HTTP/1.1\r\nX: y"}) {  // silent; dripping a header
         LoopbackClient client;
         std::atomic<bool> done{false};
         std::thread dripper([&] {
@@ -42,48 +40,38 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAFileWithoutMemoryAndSlowHeads)
     for (auto [target, status] : {std::pair{"/", 404}, {"", 404}, {"/a.txt", 500}, {"/a.txt", 500}})
         expected.push_back(Record("GET", target, status));
     EXPECT_EQ(ReadLog().access, expected);
-    EXPECT_EQ(ReadLog().broken, std::vector<std::string>{});
 }
 
-TEST(Reception, TakesTheHeadFromTheSocketAndLeavesWhatFollowsUnread) {
-    const std::string cases[][3] = {  // sent, the request line taken, left unread
-        {"GET /a\rb HTTP/1.1\nHost: h\r\n\r\nGET /2 HTTP/1.1\n\n", "GET /ab HTTP/1.1", "GET /2 HTTP/1.1\n\n"},
-        {std::string(server::MaxLineBytes + 1, 'a') + "\r\n\r\n", "", "\r\n\r\n"},
-        {"GET / x\n" + std::string(server::MaxLineBytes + 3, 'h') + "\n\n", "GET / x", "hh\n\n"}};
+TEST(Reception, TakesEachHeadFromTheSocketAndLeavesWhatFollowsUnread) {
     OtherListener listener;
-    for (const auto& [sent, line, unread] : cases) {
-        LoopbackClient client;
-        platform::PeerAddress peer;
-        const platform::Socket accepted = platform::Accept(listener.socket, peer);
-        client.SendBytes(sent);
-        client.ShutdownSend();
+    LoopbackClient client;
+    platform::PeerAddress peer;
+    const platform::Socket accepted = platform::Accept(listener.socket, peer);
+    client.SendBytes("GET /a\rb HTTP/1.1\nHost: h\r\n\r\nGET / x\n" + std::string(server::MaxLineBytes + 3, 'h') +
+                     "\n\n" + std::string(server::MaxLineBytes + 1, 'a') + "\r\n\r\n");
+    client.ShutdownSend();
+    std::vector<char> scratch(8192);
+    for (std::string_view line : {"GET /ab HTTP/1.1", "GET / x", "hh", ""}) {  // a header, then a line, too long
         auto head = std::make_unique<server::RequestHead>();
-        std::vector<char> scratch(8192);
         server::ReceiveRequestHead(accepted, *head, scratch, std::chrono::steady_clock::now() + 10s);
-        EXPECT_EQ(std::string(head->RequestLineText()) + "|" + ReceiveAll(accepted, 5s).bytes, line + "|" + unread);
-        platform::CloseSocket(accepted);
+        EXPECT_EQ(head->RequestLineText(), line);
     }
+    EXPECT_EQ(ReceiveAll(accepted, 5s).bytes, "\r\n\r\n");
+    platform::CloseSocket(accepted);
 }
 
 TEST_F(ServedFolder, StartsAndStopsOnceEachTimeAndLeavesNothingBehind) {
-    CapturedMessages messages;
     const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
-    const platform::Socket listener = server_.listenSocket;
     const int uses = platform::SocketLibraryUses();
-    EXPECT_TRUE(server_.Start(nullptr) && server_.listenSocket == listener && platform::SocketLibraryUses() == uses);
-    {
-        LoopbackClient idle;  // not waited for
-        std::this_thread::sleep_for(50ms);
-        const auto begin = std::chrono::steady_clock::now();
-        server_.Stop();
-        EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
-    }
+    EXPECT_TRUE(server_.Start(nullptr) && platform::SocketLibraryUses() == uses);  // already running: no change
+    LoopbackClient idle;  // not waited for
+    const auto begin = std::chrono::steady_clock::now();
     server_.Stop();
-    EXPECT_FALSE(LoopbackClient().Connected());
+    server_.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+    idle.Close();
     std::atomic<bool> done{false};
-    std::thread clients([&] {
-        while (!done) LoopbackClient{};
-    });
+    std::thread clients([&] { while (!done) LoopbackClient{}; });
     for (int i = 0; i < 40; ++i, std::this_thread::sleep_for(2ms), server_.Stop()) EXPECT_TRUE(server_.Start(nullptr));
     done = true;
     clients.join();
@@ -93,7 +81,6 @@ TEST_F(ServedFolder, StartsAndStopsOnceEachTimeAndLeavesNothingBehind) {
     const std::vector<std::string> lines = SplitCrLfLines(ReadFileBytes(storage::LogFilePath()));
     ASSERT_EQ(lines.size(), 83u);
     EXPECT_EQ(lines[0].substr(23) + lines[1].substr(23), " [INFO] Server started [INFO] Server stopped");
-    EXPECT_TRUE(messages.Take().empty());
 }
 
 TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld) {
@@ -102,12 +89,12 @@ TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld)
     const int uses = platform::SocketLibraryUses();
     auto other = std::make_unique<OtherListener>();
     EXPECT_FALSE(server_.Start(nullptr));
-    EXPECT_EQ(ReadLog().infoLines, 2);
     other.reset();
     EXPECT_TRUE(server_.Start(nullptr));
     server_.Stop();
-    RemoveTree(data_.Root() + platform::PathSeparator + L"Quarvel");
-    WriteFileBytes(data_.Root() + platform::PathSeparator + L"Quarvel", "a file where the folder goes");
+    const std::wstring quarvel = storage::WebRootPath().substr(0, storage::WebRootPath().size() - 5);
+    RemoveTree(quarvel);
+    WriteFileBytes(quarvel, "a file where the folder goes");
     EXPECT_FALSE(server_.Start(nullptr));
     EXPECT_EQ(platform::SocketLibraryUses(), uses);
     const std::vector<ShownMessage> shown = messages.Take();

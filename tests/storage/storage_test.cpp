@@ -10,20 +10,15 @@
 using namespace storage;
 using namespace testing_support;
 
-TEST(DataFolders, PathsAndTheFolderRule) {
+TEST(Storage, PathsTheFolderRuleTimestampsAndWholeLinesUnderManyWriters) {
     ScopedDataFolder data;
     const std::wstring s(1, platform::PathSeparator), quarvel = data.Root() + s + L"Quarvel" + s;
     EXPECT_EQ(WebRootPath() + L"|" + LogFolderPath() + L"|" + LogFilePath() + L"|" + LocalDataFolderFrom(L""),
               quarvel + L"Web" + s + L"|" + quarvel + L"Log" + s + L"|" + quarvel + L"Log" + s + L"Quarvel.log|.");
     WriteFileBytes(data.Root() + s + L"plain", "x");
     EXPECT_TRUE(EnsureFolder(data.Root() + s + L"plain"));  // anything already there will do
-}
-
-TEST(LogWriter, FormatsTimestampsAndUtf8AndKeepsLinesWholeUnderManyWriters) {
     EXPECT_EQ(FormatLogTimestamp({2025, 3, 7, 9, 5, 3, 42}) + FormatLogTimestamp({1999, 12, 31, 23, 59, 59, 999}),
               "2025-03-07 09:05:03.0421999-12-31 23:59:59.999");
-    EXPECT_EQ(WideToUtf8(std::wstring(L"caf\u00E9\0\U0001F600", 6)), std::string("caf\xC3\xA9\0\xF0\x9F\x98\x80", 10));
-    ScopedDataFolder data;
     WriteLogLine("gone");
     ASSERT_TRUE(RemoveTree(LogFolderPath()));  // made again by the next line
     WriteLogLine("LF\n");
@@ -32,9 +27,7 @@ TEST(LogWriter, FormatsTimestampsAndUtf8AndKeepsLinesWholeUnderManyWriters) {
     for (int t = 0; t < 8; ++t) {
         const auto line = [t](int i) { return std::to_string(t) + " " + std::to_string(i) + std::string(40, 'x'); };
         for (int i = 0; i < 500; ++i) expected.insert(line(i));
-        writers.emplace_back([line] {
-            for (int i = 0; i < 500; ++i) WriteLogLine(line(i));
-        });
+        writers.emplace_back([line] { for (int i = 0; i < 500; ++i) WriteLogLine(line(i)); });
     }
     for (std::thread& writer : writers) writer.join();
     const std::string bytes = ReadFileBytes(LogFilePath());
