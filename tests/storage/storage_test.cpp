@@ -25,7 +25,7 @@ TEST(Storage, PathsTheFolderRuleTimestampsAndWholeLinesUnderManyWriters) {
     std::multiset<std::string> expected{"LF\n"};
     std::vector<std::thread> writers;
     for (int t = 0; t < 8; ++t) {
-        const auto line = [t](int i) { return std::to_string(t) + " " + std::to_string(i) + std::string(40, 'x'); };
+        const auto line = [t](int i) { return std::to_string(t * 1000 + i).append(40, 'x'); };
         for (int i = 0; i < 500; ++i) expected.insert(line(i));
         writers.emplace_back([line] { for (int i = 0; i < 500; ++i) WriteLogLine(line(i)); });
     }
