@@ -1,0 +1,36 @@
+// The pure decisions that the HTTP table reaches only in part, each by a table of its own.
+#include <gtest/gtest.h>
+
+#include "server/response.h"
+#include "server/system_error_text.h"
+#include "server/target.h"
+#include "storage/log_writer.h"
+
+using namespace server;
+
+TEST(NamesReservedDevice, RefusesDeviceNamesInAnyFolderCaseAndForm) {
+    for (const wchar_t* target : {L"/CON", L"/nul.html", L"/Com1.txt", L"/aux.", L"/aux. ", L"/PRN ", L"/lpt9",
+             L"/COM0", L"/sub/con/x.txt", L"/a\\NUL\\b", L"/com\u00B9", L"/LPT\u00B2.log", L"/Com\u00B3.x.y",
+             L"/conin$", L"/CONOUT$.txt", L"/clock$", L"/Config$", L"/con:s", L"/nul .txt", L"CON"})
+        EXPECT_TRUE(NamesReservedDevice(target)) << storage::WideToUtf8(target);
+    for (const wchar_t* target : {L"/", L"", L"/console.html", L"/icon", L"/aux-file.txt", L"/com10", L"/com", L"/lpt",
+             L"/COM\u00B4", L"/ con", L"/.con", L"/x.con", L"/conin", L"/nullish/a", L"/clock"})
+        EXPECT_FALSE(NamesReservedDevice(target)) << storage::WideToUtf8(target);
+}
+
+TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
+    const std::string html = "text/html; charset=utf-8", js = "application/javascript; charset=utf-8";
+    const std::pair<const wchar_t*, std::string> cases[] = {
+        {L"a.HTM", html}, {L"a.html.txt", html}, {L"a.JSON", "application/json; charset=utf-8"}, {L"a.jsx", js},
+        {L"a.Png", "image/png"}, {L"a.JPEG", "image/jpeg"}, {L"a.jpg", "image/jpeg"}, {L"W.js\\README", js},
+        {L"a.css", "text/css; charset=utf-8"}, {L"a.svg.txt", "text/plain; charset=utf-8"}, {L"a.js.svg", js},
+        {L"a.mjs", "text/javascript; charset=utf-8"}, {L"a.wasm", "application/wasm"}, {L"a.SVG", "image/svg+xml"},
+        {L"W\\html", "application/octet-stream"}};
+    for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << storage::WideToUtf8(path);
+}
+
+TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {
+    EXPECT_EQ(TrimTrailingBreaks(L" in\r\nkept\t\r\n \n") + TrimTrailingBreaks(L"\r\n"), L" in\r\nkept\t");
+    EXPECT_NE(SystemErrorText(2), L"");  // a missing file, on both systems
+    EXPECT_EQ(SystemErrorText(2), TrimTrailingBreaks(SystemErrorText(2)));
+}

@@ -1,0 +1,112 @@
+// The server on loopback port 80: the table of cases and what it cannot hold, and start and stop.
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "http_table.h"
+#include "server/request.h"
+#include "server/response.h"
+#include "server/system_error_text.h"
+#include "storage/data_folders.h"
+#include "test_support.h"
+
+using namespace testing_support;
+
+TEST_F(ServedFolder, AnswersTheTableAMissingIndexAFileWithoutMemoryAndSlowHeads) {
+    PlantHttpFixture(root_);
+    const HttpTable table = LoadHttpTable();
+    std::vector<std::string> expected = CheckHttpCases(table.cases);
+    std::filesystem::remove(At(L"index.html"));
+    EXPECT_EQ(Exchange(Request("GET", "/")).bytes, table.named.at("no-index"));
+    std::filesystem::create_directories(At(L"index.html"));
+    EXPECT_EQ(Exchange(Request("GET", "")).bytes, table.named.at("no-index"));
+    server::SetFileBufferLimitForTests(4);
+    EXPECT_EQ(Exchange(Request("GET", "/a.txt")).bytes, table.named.at("500"));
+    server::SetRequestHeadTimeoutForTests(300);
+    for (const std::string start : {"", "GET /a.txt HTTP/1.1\r\nX: y"}) {  // silent; dripping a header
+        LoopbackClient client;
+        std::atomic<bool> done{false};
+        std::thread dripper([&] {
+            for (int i = 0; i < 200 && !done && !start.empty(); ++i, std::this_thread::sleep_for(50ms))
+                client.SendBytes(i ? "x" : start);
+        });
+        const auto begin = std::chrono::steady_clock::now();
+        EXPECT_EQ(ReceiveAll(client.Handle(), 10s).bytes, start.empty() ? "" : table.named.at("500"));
+        const auto took = std::chrono::steady_clock::now() - begin;
+        done = true;
+        dripper.join();
+        EXPECT_TRUE(took >= 250ms && took < 5s) << took / 1ms << " ms";
+    }
+    for (auto [target, status] : {std::pair{"/", 404}, {"", 404}, {"/a.txt", 500}, {"/a.txt", 500}})
+        expected.push_back(Record("GET", target, status));
+    EXPECT_EQ(ReadLog().access, expected);
+}
+
+TEST(Reception, TakesEachHeadFromTheSocketAndLeavesWhatFollowsUnread) {
+    OtherListener listener;
+    LoopbackClient client;
+    platform::PeerAddress peer;
+    const platform::Socket accepted = platform::Accept(listener.socket, peer);
+    client.SendBytes("GET /a\rb HTTP/1.1\nHost: h\r\n\r\nGET / x\n" + std::string(server::MaxLineBytes + 3, 'h') +
+                     "\n\n" + std::string(server::MaxLineBytes + 1, 'a') + "\r\n\r\n");
+    client.ShutdownSend();
+    std::vector<char> scratch(8192);
+    for (std::string_view line : {"GET /ab HTTP/1.1", "GET / x", "hh", ""}) {  // a header, then a line, too long
+        auto head = std::make_unique<server::RequestHead>();
+        server::ReceiveRequestHead(accepted, *head, scratch, std::chrono::steady_clock::now() + 10s);
+        EXPECT_EQ(head->RequestLineText(), line);
+    }
+    EXPECT_EQ(ReceiveAll(accepted, 5s).bytes, "\r\n\r\n");
+    platform::CloseSocket(accepted);
+}
+
+TEST_F(ServedFolder, StartsAndStopsOnceEachTimeAndLeavesNothingBehind) {
+    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const int uses = platform::SocketLibraryUses();
+    EXPECT_TRUE(server_.Start(nullptr) && platform::SocketLibraryUses() == uses);  // already running: no change
+    LoopbackClient idle;  // not waited for
+    const auto begin = std::chrono::steady_clock::now();
+    server_.Stop();
+    server_.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+    idle.Close();
+    std::atomic<bool> done{false};
+    std::thread clients([&] { while (!done) LoopbackClient{}; });
+    for (int i = 0; i < 40; ++i, std::this_thread::sleep_for(2ms), server_.Stop()) EXPECT_TRUE(server_.Start(nullptr));
+    done = true;
+    clients.join();
+    ASSERT_TRUE(server_.Start(nullptr));
+    CountsBackTo(baseline);
+    EXPECT_EQ(platform::SocketLibraryUses(), uses);
+    const std::vector<std::string> lines = SplitCrLfLines(ReadFileBytes(storage::LogFilePath()));
+    ASSERT_EQ(lines.size(), 83u);
+    EXPECT_EQ(lines[0].substr(23) + lines[1].substr(23), " [INFO] Server started [INFO] Server stopped");
+}
+
+TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld) {
+    CapturedMessages messages;
+    server_.Stop();
+    const int uses = platform::SocketLibraryUses();
+    auto other = std::make_unique<OtherListener>();
+    EXPECT_FALSE(server_.Start(nullptr));
+    other.reset();
+    EXPECT_TRUE(server_.Start(nullptr));
+    server_.Stop();
+    const std::wstring quarvel = storage::WebRootPath().substr(0, storage::WebRootPath().size() - 5);
+    RemoveTree(quarvel);
+    WriteFileBytes(quarvel, "a file where the folder goes");
+    EXPECT_FALSE(server_.Start(nullptr));
+    EXPECT_EQ(platform::SocketLibraryUses(), uses);
+    const std::vector<ShownMessage> shown = messages.Take();
+    ASSERT_EQ(shown.size(), 2u);
+    int code = 98;
+#ifdef _WIN32  // in use, or refused where the other listener holds the port exclusively
+    code = shown[0].text.find(server::SystemErrorText(10013)) != std::wstring::npos ? 10013 : 10048;
+#endif
+    EXPECT_EQ(shown[0].caption + L": " + shown[0].text,
+              L"Error: bind() to port 80 failed:\n" + server::SystemErrorText(code) +
+                  L"\n\nNote: port 80 usually requires admin privileges, or the port is already in use.\n"
+                  L"Run as Administrator or free the port.");
+    EXPECT_EQ(shown[1].caption + L": " + shown[1].text,
+              L"Error: Failed to create Web Root directory:\n" + storage::WebRootPath());
+}
