@@ -52,16 +52,14 @@ TEST(StatusText, TwelveLinesInEveryState) {
 
 TEST(FileRules, NamesConfirmationDialogResultAndNotepad) {
     using namespace filemanager;
-    for (const wchar_t* name : {L"..", L"..hidden", L"a..b.txt", L"name..", L"a\\b", L"a/b", L"/"})
-        EXPECT_FALSE(IsSafeFileName(name)) << name;
-    for (const wchar_t* name : {L"", L".hidden", L"a b.txt", L"a.b.c", L"name.", L"a:b"})
-        EXPECT_TRUE(IsSafeFileName(name)) << name;
+    for (auto [name, safe] : {std::pair{L"..", false}, {L"a..b.txt", false}, {L"name..", false}, {L"a\\b", false},
+                              {L"a/b", false}, {L"", true}, {L".hidden", true}, {L"a b.c", true}, {L"a:b", true}})
+        EXPECT_EQ(IsSafeFileName(name), safe) << name;
     std::vector<std::wstring> names{L"f1", L"f2", L"f3", L"f4", L"f5", L"f6", L"f7", L"f8", L"f9", L"f10", L"f11"};
     const std::wstring ten = L"Delete selected files?\n\nf1\nf2\nf3\nf4\nf5\nf6\nf7\nf8\nf9\nf10\n";
     EXPECT_EQ(BuildDeleteConfirmation({L"index.html"}), L"Delete selected files?\n\nindex.html\n");
     EXPECT_EQ(BuildDeleteConfirmation(names), ten + L"...\n");
-    names.pop_back();
-    EXPECT_EQ(BuildDeleteConfirmation(names), ten);
+    EXPECT_EQ(BuildDeleteConfirmation({names.begin(), names.end() - 1}), ten);
     // The dialog's buffer: one path and two NULs, or a folder and NUL-ended names.
     const std::pair<std::wstring, std::vector<ImportPair>> selections[] = {
         {L"C:\\me\\page one.html\0\0"s, {{L"C:\\me\\page one.html", L"page one.html"}}},
