@@ -138,10 +138,11 @@ TEST_F(Program, ControlWindowExpandsAndItsIndicatorFollowsStopAndStart) {
     RECT r{};
     ::MapWindowPoints(panel, window_, reinterpret_cast<POINT*>(&r), ::GetClientRect(panel, &r) ? 2 : 0);
     EXPECT_TRUE(::IsWindowVisible(panel) && r.left == 12 && r.top == 48 && r.right == 668 && r.bottom == 308);
-    for (auto [text, color] : {std::pair{L"Start server", RGB(220, 0, 0)}, {L"Stop server", RGB(0, 200, 0)}}) {
-        Press(window_, IDC_START_STOP);
+    const COLORREF green = RGB(0, 200, 0), red = RGB(220, 0, 0);
+    for (auto [text, color] : {std::pair{L"Stop server", green}, {L"Start server", red}, {L"Stop server", green}}) {
         EXPECT_TRUE(WaitUntil([&] { return CentreShows(indicator, color); }, 2s)) << TextOf(window_, IDC_START_STOP);
         EXPECT_EQ(TextOf(window_, IDC_START_STOP), text);
+        Press(window_, IDC_START_STOP);
     }
     Press(window_, IDC_STATUS);
     EXPECT_TRUE(WaitUntil([&] { return ClientIs(window_, 680, 50) && !::IsWindowVisible(panel); }, 5s));
@@ -160,15 +161,15 @@ TEST_F(PortTaken, StartFailureIsShownAndTheWindowOpensStopped) {
 // A hidden file listed, a folder not; Delete and Clear log answered; closing ends both tool windows.
 TEST_F(Program, ToolWindows) {
     const std::wstring root = storage::WebRootPath();
-    WriteFileBytes(root + L"a.html", "x");
-    ASSERT_TRUE(::SetFileAttributesW((root + L"a.html").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    WriteFileBytes(root + L".hidden", "x");
+    ASSERT_TRUE(::SetFileAttributesW((root + L".hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(storage::EnsureFolder(root + L"sub"));
     HWND files = OpenTool(window_, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
     HWND list = ::GetDlgItem(files, filemanager::IDC_FM_LIST);
-    EXPECT_EQ(ListEntries(list), std::vector<std::wstring>{L"a.html"});
+    EXPECT_EQ(ListEntries(list), std::vector<std::wstring>{L".hidden"});
     for (const wchar_t* name : {L"b.css", L"c.txt"}) WriteFileBytes(root + name, "x");
     EXPECT_EQ(OpenTool(window_, IDC_FILE_MANAGER, filemanager::FileManagerClassName), files);  // the same, refilled
-    const std::vector<std::wstring> shown = ListEntries(list), planted{L"a.html", L"b.css", L"c.txt"};
+    const std::vector<std::wstring> shown = ListEntries(list), planted{L".hidden", L"b.css", L"c.txt"};
     ASSERT_TRUE(shown.size() == 3 && std::is_permutation(shown.begin(), shown.end(), planted.begin()));
     Send(list, LB_SELITEMRANGE, TRUE, MAKELPARAM(0, 1));
     for (int answer : {IDNO, IDYES}) {
