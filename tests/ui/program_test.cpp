@@ -58,9 +58,9 @@ std::vector<std::wstring> ListEntries(HWND list) {
     return entries;
 }
 
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title = nullptr) {
+HWND WaitForWindow(const wchar_t* className, const wchar_t* title = nullptr, std::chrono::milliseconds timeout = 5s) {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = ::FindWindowW(className, title)) && ::IsWindowVisible(found); }, 5s);
+    WaitUntil([&] { return (found = ::FindWindowW(className, title)) && ::IsWindowVisible(found); }, timeout);
     return found;
 }
 
@@ -239,7 +239,7 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
 int main(int argc, char** argv) {
     const std::string command = argc == 2 ? argv[1] : "-";
     if (command[0] == '-') return testing::InitGoogleTest(&argc, argv), RUN_ALL_TESTS();
-    HWND window = WaitForWindow(ControlWindowClassName), shown = window;
+    HWND window = WaitForWindow(ControlWindowClassName, nullptr, 30s), shown = window;  // Wine may start slowly
     if (command == "close") return window && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     if (command == "status") Press(window, IDC_STATUS), WaitUntil([&] { return ClientIs(window, 680, 332); }, 5s);
     if (command == "files") shown = OpenTool(window, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
