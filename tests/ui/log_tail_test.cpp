@@ -1,0 +1,52 @@
+#include "ui/logviewer/log_tail.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "storage/data_folders.h"
+#include "test_support.h"
+
+// Lines "line first" to "line last": as bytes, each followed by end; as the viewer takes them, then more.
+static std::string Bytes(int first, int last, const char* end = "\r\n") {
+    std::string bytes;
+    for (int i = first; i <= last; ++i) bytes += "line " + std::to_string(i) + end;
+    return bytes;
+}
+static std::vector<std::string> Lines(int first, int last, std::vector<std::string> more = {}) {
+    for (int i = last; i >= first; --i) more.insert(more.begin(), "line " + std::to_string(i));
+    return more;
+}
+
+// The log file's bytes (none: no file) and the lines the viewer gets from it.
+TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
+    const std::string fullRead(64 * 1024 - 1, 'x');  // its CR ends one read of the file, the LF starts the next
+    const struct {
+        const char* name;
+        std::optional<std::string> bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"no file", std::nullopt, {}},
+        {"empty file", "", {}},
+        {"fewer than 50", Bytes(1, 10), Lines(1, 10)},
+        {"200 lines", Bytes(1, 200), Lines(151, 200)},
+        {"30000 lines", Bytes(1, 30000), Lines(29951, 30000)},
+        {"LF lines", Bytes(1, 60, "\n"), Lines(11, 60)},
+        {"empty lines count", Bytes(1, 60) + "\r\n\n\r\n", Lines(14, 60, {"", "", ""})},
+        {"last line without LF", Bytes(1, 50) + "tail", Lines(2, 50, {"tail"})},
+        {"a final LF adds no line", "a\n", {"a"}},
+        {"one CR before LF dropped", "a\r\r\nb\r", {"a\r", "b"}},
+        {"CR inside a line kept", "a\rb\r\nc\r d", {"a\rb", "c\r d"}},
+        {"lone CR after the last LF", "a\n\r", {"a", ""}},
+        {"only line ends", "\r\n\n", {"", ""}},
+        {"bytes kept as they are", "caf\xC3\xA9 \xFF\r\n", {"caf\xC3\xA9 \xFF"}},
+        {"line end split between reads", fullRead + "\r\nlast", {fullRead, "last"}},
+    };
+    testing_support::ScopedDataFolder data;
+    ASSERT_TRUE(storage::EnsureFolder(storage::LogFolderPath()));
+    for (const auto& c : cases) {
+        testing_support::RemoveTree(storage::LogFilePath());
+        if (c.bytes) testing_support::WriteFileBytes(storage::LogFilePath(), *c.bytes);
+        EXPECT_EQ(ui::logviewer::ReadLogTail(storage::LogFilePath()), c.lines) << c.name;
+    }
+}
