@@ -29,3 +29,16 @@ if(QUARVELLO_SAN_FLAGS)
     target_link_options(quarvello_options INTERFACE ${QUARVELLO_SAN_FLAGS})
     target_compile_definitions(quarvello_options INTERFACE QUARVELLO_SANITIZED=1)
 endif()
+
+# A release build that any clone, in any folder and at any time, turns into the same bytes:
+# no build path in the code (file names in asserts and debug data), no time stamp in the PE
+# header, no symbol table (it names the object files).
+option(QUARVELLO_REPRODUCIBLE "Build an exe whose bytes depend only on the sources" OFF)
+if(QUARVELLO_REPRODUCIBLE)
+    target_compile_options(quarvello_options INTERFACE
+        "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=" "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
+    target_link_options(quarvello_options INTERFACE -s)
+    if(MINGW)
+        target_link_options(quarvello_options INTERFACE -Wl,--no-insert-timestamp)
+    endif()
+endif()

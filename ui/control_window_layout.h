@@ -4,6 +4,8 @@
 // feeds these functions and applies their results.
 #include <cstdint>
 
+#include "ui/version.h"
+
 namespace ui {
 
 inline constexpr int IDC_START_STOP = 1001;
@@ -14,7 +16,7 @@ inline constexpr int IDC_STATUS_TEXT = 1010;
 inline constexpr int IDC_INDICATOR = 1011;
 
 inline constexpr wchar_t ControlWindowClassName[] = L"Vorn_Server_HTTP_Wnd";
-inline constexpr wchar_t ControlWindowTitle[] = L"Quarvello v1.0   -  static file server";
+inline constexpr wchar_t ControlWindowTitle[] = L"Quarvello v" QUARVELLO_VERSION_TEXT L"   -  static file server";
 inline constexpr int InitialWindowWidth = 780;
 inline constexpr int InitialWindowHeight = 260;
 

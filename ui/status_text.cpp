@@ -2,6 +2,7 @@
 
 #include "storage/data_folders.h"
 #include "ui/port_probe.h"
+#include "ui/version.h"
 
 namespace ui {
 
@@ -32,7 +33,7 @@ std::wstring ComposeStatusText(bool running, bool accepted, const std::wstring& 
     text += webRoot;
     text += L"\n Log:\n     ";
     text += logFile;
-    text += L"\n\n Quarvello v1.0\n Serves one folder over HTTP on port 80.";
+    text += L"\n\n Quarvello v" QUARVELLO_VERSION_TEXT L"\n Serves one folder over HTTP on port 80.";
     return text;
 }
 
