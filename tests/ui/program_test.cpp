@@ -12,6 +12,7 @@
 
 #include "server/system_error_text.h"
 #include "storage/data_folders.h"
+#include "http_table.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
 #include "ui/filemanager/file_manager_window.h"
@@ -195,6 +196,12 @@ TEST_F(Program, ToolWindows) {
     EXPECT_FALSE(::IsWindow(files) || ::IsWindow(viewer) || LoopbackClient().Connected());
     const std::string log = ReadFileBytes(storage::LogFilePath());  // begun anew after the clearing
     EXPECT_TRUE(ReadLog().infoLines == 1 && log.ends_with(" [INFO] Server stopped\r\n")) << log;
+}
+
+TEST_F(Program, AnswersEveryHttpCase) {
+    PlantHttpFixture(storage::WebRootPath());
+    const std::vector<std::string> records = CheckHttpCases(LoadHttpTable().cases);
+    EXPECT_TRUE(WaitUntil([&] { return ReadLog().access == records; }, 5s));
 }
 
 // Start and Stop pressed again and again through the window while clients fetch a page.
