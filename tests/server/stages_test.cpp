@@ -1,6 +1,7 @@
 // The pure decisions that the HTTP table reaches only in part, each by a table of its own.
 #include <gtest/gtest.h>
 
+#include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
 #include "server/target.h"
@@ -33,4 +34,9 @@ TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {
     EXPECT_EQ(TrimTrailingBreaks(L" in\r\nkept\t\r\n \n") + TrimTrailingBreaks(L"\r\n"), L" in\r\nkept\t");
     EXPECT_NE(SystemErrorText(2), L"");  // a missing file, on both systems
     EXPECT_EQ(SystemErrorText(2), TrimTrailingBreaks(SystemErrorText(2)));
+}
+
+TEST(FormatPeerAddress, GivesUnknownForAnAddressOfNoInternetFamily) {
+    platform::PeerAddress peer;
+    for (unsigned char family : {0, 1}) EXPECT_EQ(FormatPeerAddress((peer.bytes[0] = family, peer)), "unknown");
 }

@@ -35,3 +35,14 @@ TEST(Storage, PathsTheFolderRuleTimestampsAndWholeLinesUnderManyWriters) {
     EXPECT_TRUE(bytes.starts_with("LF\n\r\n") && bytes.ends_with("\r\n"));
     EXPECT_TRUE(std::multiset<std::string>(lines.begin(), lines.end()) == expected) << lines.size() << " lines";
 }
+
+TEST(Storage, AWriterWaitsForTheLogLock) {
+    ScopedDataFolder data;
+    std::unique_lock<std::mutex> lock(LogMutex);  // as the log viewer holds it while it reads or clears
+    std::thread writer([] { WriteLogLine("late"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(ReadFileBytes(LogFilePath()), "");
+    lock.unlock();
+    writer.join();
+    EXPECT_EQ(ReadFileBytes(LogFilePath()), "late\r\n");
+}

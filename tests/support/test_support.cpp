@@ -87,15 +87,6 @@ std::vector<std::string> SplitCrLfLines(const std::string& bytes) {
     return lines;
 }
 
-std::vector<std::wstring> SplitLines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
 std::string PatternBytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     std::uint32_t state = seed * 2654435761u + 1;

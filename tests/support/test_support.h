@@ -27,8 +27,6 @@ class ScopedDataFolder {
 public:
     ScopedDataFolder();
     ~ScopedDataFolder();
-    ScopedDataFolder(const ScopedDataFolder&) = delete;
-    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
     const std::wstring& Root() const { return root_; }
 
 private:
@@ -50,7 +48,6 @@ std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool RemoveTree(const std::wstring& path);
 std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // text after the last CR LF dropped
-std::vector<std::wstring> SplitLines(const std::wstring& text);     // at LF; the last piece kept
 // Bytes that differ from file to file and offset to offset, so a misplaced body is seen.
 std::string PatternBytes(std::size_t size, unsigned seed);
 // Polls every 10 ms until condition holds or the time-out passes; returns its last value.
@@ -61,8 +58,6 @@ class LoopbackClient {
 public:
     explicit LoopbackClient(std::uint16_t port = 80);
     ~LoopbackClient() { Close(); }
-    LoopbackClient(const LoopbackClient&) = delete;
-    LoopbackClient& operator=(const LoopbackClient&) = delete;
     bool Connected() const { return socket_ != platform::InvalidSocket; }
     bool SendBytes(std::string_view bytes);
     void ShutdownSend() { platform::ShutdownSend(socket_); }
@@ -106,8 +101,6 @@ bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack = 0,
 struct OtherListener {
     OtherListener();
     ~OtherListener() { Release(); }
-    OtherListener(const OtherListener&) = delete;
-    OtherListener& operator=(const OtherListener&) = delete;
     void Release();
     platform::Socket socket = platform::InvalidSocket;
 };
