@@ -1,5 +1,5 @@
 // A client that stops reading is let go at the send deadline, with the thread and the file
-// buffer it held; a slow reader and a late one still get the whole file.
+// buffer it held; slow readers, also one that starts late, get the whole file.
 #include <thread>
 
 #ifdef __GLIBC__
@@ -19,36 +19,35 @@ TEST_F(SendDeadline, LetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
 #endif
     const std::string body = PatternBytes(20'000'000, 5), request = Request("GET", "/big.bin");
     Plant(L"big.bin", body);
-    const std::string whole = OkResponse("application/octet-stream", body);
+    Plant(L"stalled.bin", body);
+    const std::string whole = OkResponse("application/octet-stream", body), record = Record("GET", "/big.bin", 200);
+    const std::string stalledRecord = Record("GET", "/stalled.bin", 200);
     const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
     const Clock::time_point start = Clock::now();
     LoopbackClient stalled;
-    ASSERT_TRUE(stalled.SendBytes(request));
-    bool slowWhole = false, lateWhole = false;
-    std::thread slow([&] {  // about 1 MiB/s: 64 KiB every 62 ms
+    ASSERT_TRUE(stalled.SendBytes(Request("GET", "/stalled.bin")));
+    // Reads nothing for the delay, then at most step bytes every 62 ms to the end.
+    auto readSlowly = [&](std::chrono::seconds delay, std::size_t step, bool& gotWhole) {
         LoopbackClient client;
-        std::string got, buffer(64 * 1024, '\0');
+        std::string got, buffer(step, '\0');
         int n = client.SendBytes(request) && platform::SetReceiveTimeout(client.Handle(), 70000) ? 1 : 0;
-        for (; n > 0; std::this_thread::sleep_for(62ms))
+        for (std::this_thread::sleep_for(delay); n > 0; std::this_thread::sleep_for(62ms))
             if ((n = platform::Receive(client.Handle(), buffer.data(), static_cast<int>(buffer.size()))) > 0)
                 got.append(buffer.data(), static_cast<std::size_t>(n));
-        slowWhole = n == 0 && got == whole;
-    });
-    std::thread late([&] {
-        LoopbackClient client;
-        const bool sent = client.SendBytes(request);
-        std::this_thread::sleep_for(50s);
-        const Received received = ReceiveAll(client.Handle());
-        lateWhole = sent && received.closedCleanly && received.bytes == whole;
-    });
+        gotWhole = n == 0 && got == whole;
+    };
+    bool slowWhole = false, lateWhole = false;
+    // About 1 MiB/s from the start, and faster after 50 s: that transfer outlasts the deadline.
+    std::thread slow(readSlowly, 0s, 64 * 1024, std::ref(slowWhole));
+    std::thread late(readSlowly, 50s, 80 * 1024, std::ref(lateWhole));
+    std::this_thread::sleep_until(start + 59s);
+    EXPECT_EQ(ReadLog().counts[stalledRecord], 0) << "let go before the deadline";
+    EXPECT_TRUE(WaitUntil([&] { return ReadLog().counts[stalledRecord] == 1; }, 7s)) << "not let go at the deadline";
     slow.join();
     late.join();
-    std::this_thread::sleep_until(start + 59s);
-    EXPECT_GT(platform::CurrentProcessCounts().threads, baseline.threads) << "let go before the deadline";
-    CountsBackTo(baseline, 3, std::chrono::ceil<std::chrono::milliseconds>(start + 70s - Clock::now()));
+    CountsBackTo(baseline, 3, 10s);
     EXPECT_LT(platform::CurrentProcessCounts().residentBytes, baseline.residentBytes + 10'000'000);
-    EXPECT_LT(ReceiveAll(stalled.Handle(), 5s).bytes.size(), whole.size());
     EXPECT_TRUE(slowWhole);
     EXPECT_TRUE(lateWhole);
-    EXPECT_EQ(ReadLog().counts[Record("GET", "/big.bin", 200)], 3);
+    EXPECT_EQ(ReadLog().counts[record], 2);
 }
