@@ -26,7 +26,8 @@ ProcessCounts CurrentProcessCounts() {
     // The second field of statm: resident pages.
     if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
         long long size = 0, resident = 0;
-        if (std::fscanf(statm, "%lld %lld", &size, &resident) == 2) counts.residentBytes = resident * ::sysconf(_SC_PAGESIZE);
+        if (std::fscanf(statm, "%lld %lld", &size, &resident) == 2)
+            counts.residentBytes = resident * ::sysconf(_SC_PAGESIZE);
         std::fclose(statm);
     }
     return counts;
