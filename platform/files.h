@@ -46,6 +46,8 @@ struct FileReadResult {
     std::uint32_t bytesRead = 0;
 };
 FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t length);
+// Reads from the given offset; the same result as ReadOnce.
+FileReadResult ReadAt(const FileHandle& file, std::int64_t offset, void* buffer, std::uint32_t length);
 void CloseFile(FileHandle& file);
 
 // Appends the bytes to the file, creating it when missing, in one write; other readers and

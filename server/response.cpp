@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "platform/files.h"
+#include "server/request.h"
 
 namespace server {
 
@@ -81,18 +83,36 @@ OkHeader FormatOkHeader(std::string_view contentType, std::uint32_t length) {
     return header;
 }
 
-void SendAll(platform::Socket socket, std::string_view bytes) { SendAll(socket, bytes, {}); }
+bool SendAll(platform::Socket socket, std::string_view bytes) { return SendAll(socket, bytes, {}); }
 
-void SendAll(platform::Socket socket, std::string_view first, std::string_view second) {
+bool SendAll(platform::Socket socket, std::string_view first, std::string_view second) {
+    using Clock = std::chrono::steady_clock;
+    const bool canWait = first.size() + second.size() > UnboundedSendBytes;
+    int timeoutSet = SendTimeoutMs;
+    if (canWait && !platform::SetSendTimeout(socket, timeoutSet)) return false;
+    Clock::time_point progressAt = Clock::now();
     while (!first.empty() || !second.empty()) {
         if (first.empty()) std::swap(first, second);
-        const long long sent = platform::SendGather(socket, first.data(), first.size(), second.data(), second.size());
-        if (sent <= 0) return;
+        std::size_t firstPart = first.size(), secondPart = second.size();
+        if (canWait) {
+            // A call that returned only part of a piece has timed out (POSIX): its progress is
+            // dated to its start, and the next call gets only what is left of the deadline.
+            const int left = MillisecondsUntil(progressAt + std::chrono::milliseconds(SendTimeoutMs));
+            if (left == 0 || (left != timeoutSet && !platform::SetSendTimeout(socket, left))) return false;
+            timeoutSet = left;
+            firstPart = std::min(firstPart, SendPieceBytes);
+            secondPart = std::min(secondPart, SendPieceBytes - firstPart);
+        }
+        const Clock::time_point started = Clock::now();
+        const long long sent = platform::SendGather(socket, first.data(), firstPart, second.data(), secondPart);
+        if (sent <= 0) return false;
         auto advanced = static_cast<std::size_t>(sent);
+        progressAt = advanced == firstPart + secondPart ? Clock::now() : started;
         const std::size_t fromFirst = std::min(advanced, first.size());
         first.remove_prefix(fromFirst);
         second.remove_prefix(std::min(advanced - fromFirst, second.size()));
     }
+    return true;
 }
 
 int SendFixed(platform::Socket socket, const FixedResponse& response) {

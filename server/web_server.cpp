@@ -30,8 +30,6 @@ void RunConnection(void* raw) {
     auto* record = static_cast<ConnectionRecord*>(raw);
     HandleConnection(*record);
     delete record;
-    // This connection's own use of the socket library, taken by the accept loop.
-    platform::StopSockets();
 }
 
 }  // namespace
@@ -111,12 +109,8 @@ void AcceptLoop(WebServer& server) {
         platform::PeerAddress peer;
         platform::Socket client = platform::Accept(listener, peer);
         if (client == platform::InvalidSocket) break;
-        // Each connection holds its own use of the socket library for as long as it owns its
-        // socket, so that a Stop never resets it and its handle value is never reused under it.
-        if (!platform::StartSockets()) {
-            platform::CloseSocket(client);
-            continue;
-        }
+        // The process holds one use of the socket library from entry to exit, so the Stop's
+        // release never brings the count to zero: a connection in flight keeps its socket.
         ConnectionRecord* record = nullptr;
         try {
             record = new ConnectionRecord{server, client, peer, server.servingPaths, std::chrono::steady_clock::now()};
@@ -126,7 +120,6 @@ void AcceptLoop(WebServer& server) {
         if (record == nullptr || !platform::StartDetachedThread(RunConnection, record, ConnectionThreadStackBytes)) {
             delete record;
             platform::CloseSocket(client);
-            platform::StopSockets();
         }
     }
 }

@@ -73,6 +73,14 @@ FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t leng
     }
 }
 
+FileReadResult ReadAt(const FileHandle& file, std::int64_t offset, void* buffer, std::uint32_t length) {
+    for (;;) {
+        ssize_t n = ::pread(Fd(file), buffer, length, static_cast<off_t>(offset));
+        if (n >= 0) return {true, static_cast<std::uint32_t>(n)};
+        if (errno != EINTR) return {};
+    }
+}
+
 void CloseFile(FileHandle& file) {
     if (file.Valid()) ::close(Fd(file));
     file.value = -1;
@@ -81,22 +89,25 @@ void CloseFile(FileHandle& file) {
 bool AppendToFile(const std::wstring& path, const void* data, std::size_t length) {
     int fd = ::open(Native(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return false;
-    // Where these bytes begin. A full volume can take the first part of a write and refuse the
-    // rest; the part is cut off again, so that the next append does not run on from it.
-    const off_t end = ::lseek(fd, 0, SEEK_END);
     const char* bytes = static_cast<const char*>(data);
+    std::size_t written = 0;
     bool ok = true;
-    while (length > 0) {
-        ssize_t n = ::write(fd, bytes, length);
+    while (written < length) {
+        ssize_t n = ::write(fd, bytes + written, length - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = false;
             break;
         }
-        bytes += n;
-        length -= static_cast<std::size_t>(n);
+        written += static_cast<std::size_t>(n);
     }
-    if (!ok && end >= 0) (void)::ftruncate(fd, end);
+    // A full volume can take the first part of a write and refuse the rest; that part is cut
+    // off again, so that the next append does not run on from it. Each append moved the offset
+    // to the end of what it wrote, so the line began written bytes before it.
+    if (!ok && written > 0) {
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end >= static_cast<off_t>(written)) (void)::ftruncate(fd, end - static_cast<off_t>(written));
+    }
     ::close(fd);
     return ok;
 }

@@ -49,16 +49,27 @@ std::optional<std::int64_t> FileSize(const FileHandle& file) {
 }
 
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK || !::GetFileInformationByHandle(Native(file), &info))
+    // The standard information alone: the full one also asks for the volume's serial number,
+    // which under Wine is a round trip to the mount manager's process for every file served.
+    FILE_STANDARD_INFO info;
+    if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandleEx(Native(file), FileStandardInfo, &info, sizeof info) || info.Directory)
         return {};
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
-    return {true, (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
+    return {true, static_cast<std::int64_t>(info.EndOfFile.QuadPart)};
 }
 
 FileReadResult ReadOnce(const FileHandle& file, void* buffer, std::uint32_t length) {
     DWORD read = 0;
     if (!::ReadFile(Native(file), buffer, length, &read, nullptr)) return {};
+    return {true, static_cast<std::uint32_t>(read)};
+}
+
+FileReadResult ReadAt(const FileHandle& file, std::int64_t offset, void* buffer, std::uint32_t length) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD read = 0;
+    if (!::ReadFile(Native(file), buffer, length, &read, &at)) return {};
     return {true, static_cast<std::uint32_t>(read)};
 }
 

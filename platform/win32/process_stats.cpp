@@ -1,6 +1,7 @@
 #include "platform/process_stats.h"
 
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 namespace platform {
@@ -20,6 +21,9 @@ ProcessCounts CurrentProcessCounts() {
         ::CloseHandle(snapshot);
         counts.threads = threads;
     }
+    PROCESS_MEMORY_COUNTERS memory;
+    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory))
+        counts.residentBytes = static_cast<long long>(memory.WorkingSetSize);
     return counts;
 }
 

@@ -1,13 +1,13 @@
 #include "ui/logviewer/log_tail.h"
 
+#include <algorithm>
 #include <iterator>
 
+#include "platform/files.h"
 #include "platform/text.h"
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include "platform/files.h"
 #endif
 
 namespace ui::logviewer {
@@ -43,37 +43,49 @@ constexpr std::size_t ReadChunkBytes = 64 * 1024;
 // Opened by the wide path, as the log writer opens it, so that a profile folder with letters
 // outside the ANSI code page still names the file. Sharing everything keeps the writer and
 // other programs free while the viewer reads.
-bool FeedFile(const std::wstring& path, LogTail& tail) {
+platform::FileHandle OpenLog(const std::wstring& path) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    std::string chunk(ReadChunkBytes, '\0');
-    DWORD read = 0;
-    while (::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0)
-        tail.Feed(std::string_view(chunk.data(), read));
-    ::CloseHandle(file);
-    return true;
+    return {file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(file)};
 }
 #else
-bool FeedFile(const std::wstring& path, LogTail& tail) {
-    platform::FileHandle file = platform::OpenFileForRead(path);
-    if (!file.Valid()) return false;
-    std::string chunk(ReadChunkBytes, '\0');
-    for (;;) {
-        const platform::FileReadResult result =
-            platform::ReadOnce(file, chunk.data(), static_cast<std::uint32_t>(chunk.size()));
-        if (!result.ok || result.bytesRead == 0) break;
-        tail.Feed(std::string_view(chunk.data(), result.bytesRead));
-    }
-    platform::CloseFile(file);
-    return true;
-}
+platform::FileHandle OpenLog(const std::wstring& path) { return platform::OpenFileForRead(path); }
 #endif
+
+// Reads the part of the file that holds its last LogTailLines lines into chunks, last chunk
+// first: backwards from the end to just after the line feed that precedes those lines, so
+// that the cost does not grow with the log.
+void ReadTailChunks(const platform::FileHandle& file, std::int64_t size, std::vector<std::string>& chunks) {
+    std::size_t lineFeeds = 0;
+    for (std::int64_t end = size; end > 0;) {
+        const std::int64_t begin = end - std::min<std::int64_t>(end, ReadChunkBytes);
+        std::string& chunk = chunks.emplace_back(static_cast<std::size_t>(end - begin), '\0');
+        const platform::FileReadResult read =
+            platform::ReadAt(file, begin, chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+        if (!read.ok || read.bytesRead != chunk.size()) {  // shortened meanwhile: what was read counts
+            chunks.pop_back();
+            return;
+        }
+        for (std::size_t i = chunk.size(); i-- > 0;) {
+            // The lines after this one hold LogTailLines line feeds, so all the lines wanted.
+            if (chunk[i] == '\n' && ++lineFeeds > LogTailLines) {
+                chunk.erase(0, i + 1);
+                return;
+            }
+        }
+        end = begin;
+    }
+}
 }  // namespace
 
 std::vector<std::string> ReadLogTail(const std::wstring& path) {
+    platform::FileHandle file = OpenLog(path);
+    if (!file.Valid()) return {};
+    std::vector<std::string> chunks;
+    if (const std::optional<std::int64_t> size = platform::FileSize(file)) ReadTailChunks(file, *size, chunks);
+    platform::CloseFile(file);
     LogTail tail;
-    if (!FeedFile(path, tail)) return {};
+    for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk) tail.Feed(*chunk);
     return tail.Finish();
 }
 

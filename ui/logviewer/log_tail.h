@@ -27,8 +27,8 @@ private:
     std::string pending_;
 };
 
-// The last LogTailLines lines of the file, oldest first; empty when it cannot be opened. The
-// file is read from its start without denying other readers, writers or deleters.
+// The last LogTailLines lines of the file, oldest first; empty when it cannot be opened. Only
+// the end of the file is read, without denying other readers, writers or deleters.
 std::vector<std::string> ReadLogTail(const std::wstring& path);
 
 // The text the viewer shows: each line followed by CR LF, converted from UTF-8.
