@@ -21,6 +21,7 @@ static std::vector<std::string> Lines(int first, int last, std::vector<std::stri
 // The log file's bytes (none: no file) and the lines the viewer gets from it.
 TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
     const std::string fullRead(64 * 1024 - 1, 'x');  // its CR ends one read of the file, the LF starts the next
+    const std::string y(64 * 1024 - 1, 'y'), z(64 * 1024, 'z');  // read from the end, 64 KiB at a time
     const struct {
         const char* name;
         std::optional<std::string> bytes;
@@ -41,6 +42,13 @@ TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
         {"only line ends", "\r\n\n", {"", ""}},
         {"bytes kept as they are", "caf\xC3\xA9 \xFF\r\n", {"caf\xC3\xA9 \xFF"}},
         {"line end split between reads", fullRead + "\r\nlast", {fullRead, "last"}},
+        {"exactly 50 lines", Bytes(1, 50), Lines(1, 50)},
+        {"51 lines", Bytes(1, 51), Lines(2, 51)},
+        {"the 51st line end is the first byte", "\n" + Bytes(1, 50), Lines(1, 50)},
+        {"CR LF split across the last read", "a\r\n" + y, {"a", y}},
+        {"CR ending a read, no LF after", "a\r" + z, {"a\r" + z}},
+        {"lines longer than a read", z + "\n" + z + z + "\r\n" + z, {z, z + z, z}},
+        {"no line end in three reads", z + z + z, {z + z + z}},
     };
     testing_support::ScopedDataFolder data;
     ASSERT_TRUE(storage::EnsureFolder(storage::LogFolderPath()));
