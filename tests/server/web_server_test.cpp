@@ -1,13 +1,9 @@
 // The server on loopback port 80: the table of cases and what it cannot hold, and start and stop.
-#include <atomic>
-#include <memory>
-#include <thread>
 
 #include "http_table.h"
 #include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
-#include "storage/data_folders.h"
 #include "test_support.h"
 
 using namespace testing_support;

@@ -1,10 +1,7 @@
 // The data folder paths, the folder rule and the log writer.
 #include <set>
-#include <thread>
 
 #include "platform/files.h"
-#include "storage/data_folders.h"
-#include "storage/log_writer.h"
 #include "test_support.h"
 
 using namespace storage;

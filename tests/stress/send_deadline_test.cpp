@@ -1,12 +1,10 @@
 // A client that stops reading is let go at the send deadline, with the thread and the file
 // buffer it held; slow readers, also one that starts late, get the whole file.
-#include <thread>
 
+#include "test_support.h"
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-
-#include "test_support.h"
 
 using namespace testing_support;
 using Clock = std::chrono::steady_clock;

@@ -1,13 +1,9 @@
 // The real server on port 80 under what only load and faults show.
-#include <atomic>
-#include <thread>
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 #include "server/response.h"
-#include "storage/data_folders.h"
-#include "storage/log_writer.h"
 #include "test_support.h"
 
 using namespace testing_support;

@@ -1,13 +1,11 @@
 #include "http_table.h"
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
-#include "storage/log_writer.h"
 #include "test_support.h"
 
 namespace testing_support {

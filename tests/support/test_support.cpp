@@ -5,15 +5,12 @@
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <thread>
 #include <utility>
 
 #include "platform/known_folder.h"
 #include "platform/message_box.h"
 #include "server/connection.h"
 #include "server/response.h"
-#include "storage/data_folders.h"
-#include "storage/log_writer.h"
 
 namespace testing_support {
 

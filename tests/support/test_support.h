@@ -4,18 +4,24 @@
 // port 80 over a fresh web root.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/process_stats.h"
 #include "platform/sockets.h"
 #include "server/web_server.h"
+#include "storage/data_folders.h"
+#include "storage/log_writer.h"
 
 namespace testing_support {
 

@@ -1,10 +1,7 @@
 #include "ui/logviewer/log_tail.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 
-#include "storage/data_folders.h"
 #include "test_support.h"
 
 // Lines "line first" to "line last": as bytes, each followed by end; as the viewer takes them, then more.
@@ -44,9 +41,9 @@ TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
         {"line end split between reads", fullRead + "\r\nlast", {fullRead, "last"}},
         {"exactly 50 lines", Bytes(1, 50), Lines(1, 50)},
         {"51 lines", Bytes(1, 51), Lines(2, 51)},
-        {"the 51st line end is the first byte", "\n" + Bytes(1, 50), Lines(1, 50)},
-        {"CR LF split across the last read", "a\r\n" + y, {"a", y}},
-        {"CR ending a read, no LF after", "a\r" + z, {"a\r" + z}},
+        {"the 51st line end is the first byte", std::string("\n").append(Bytes(1, 50)), Lines(1, 50)},
+        {"CR LF split across the last read", std::string("a\r\n").append(y), {"a", y}},
+        {"CR ending a read, no LF after", std::string("a\r").append(z), {std::string("a\r").append(z)}},
         {"lines longer than a read", z + "\n" + z + z + "\r\n" + z, {z, z + z, z}},
         {"no line end in three reads", z + z + z, {z + z + z}},
     };

@@ -1,17 +1,12 @@
 // The real Quarvello.exe driven from outside, as a user would; with a command word, tools/screenshot's driver.
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <winternl.h>
 
 #include <process.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <thread>
 
 #include "server/system_error_text.h"
-#include "storage/data_folders.h"
 #include "http_table.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"

@@ -1,9 +1,5 @@
 // What the windows decide; the window size, texts, colours, probe and file list are checked on the exe.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "storage/data_folders.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
 #include "ui/filemanager/file_manager_layout.h"
