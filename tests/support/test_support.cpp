@@ -5,6 +5,7 @@
 #include <fstream>
 #include <mutex>
 #include <random>
+#include <regex>
 #include <utility>
 
 #include "platform/known_folder.h"
@@ -157,41 +158,22 @@ std::string Record(std::string_view method, std::string_view target, int status)
     return "127.0.0.1 \"" + std::string(method) + " " + std::string(target) + "\" " + std::to_string(status);
 }
 
-namespace {
-bool HasTimestampShape(std::string_view line) {
-    constexpr std::string_view shape = "dddd-dd-dd dd:dd:dd.ddd ";
-    if (line.size() < shape.size()) return false;
-    for (std::size_t i = 0; i < shape.size(); ++i)
-        if (shape[i] == 'd' ? (line[i] < '0' || line[i] > '9') : line[i] != shape[i]) return false;
-    return true;
-}
-
-bool IsWholeAccessRecord(std::string_view record) {
-    if (!record.starts_with("127.0.0.1 \"") || record.size() < 16) return false;
-    static constexpr std::string_view statuses = "200 400 404 405 413 500";
-    const std::string_view status = record.substr(record.size() - 5);
-    return status.starts_with("\" ") && statuses.find(status.substr(2)) != std::string_view::npos &&
-           record.find(" [ACCESS] ") == std::string_view::npos &&  // no second record run into this one
-           record.find(" [INFO] ") == std::string_view::npos;
-}
-}  // namespace
-
 LogContents ReadLog() {
+    // A line ending inside a line, or a second record run into one, leaves it broken.
+    static const std::regex whole(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )"
+                                  R"((\[INFO\] Server (started|stopped)|\[ACCESS\] (127\.0\.0\.1 ".*" (200|400|404|405|413|500))))");
     LogContents log;
     const std::string bytes = ReadFileBytes(storage::LogFilePath());
-    constexpr std::string_view accessTag = "[ACCESS] ";
     std::size_t start = 0;
     for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string_view line = std::string_view(bytes).substr(start, end - start);
-        const std::string_view rest = line.substr(std::min(line.size(), storage::LogTimestampLength + 1));
-        const bool whole = HasTimestampShape(line) && line.find_first_of("\r\n") == std::string_view::npos;
-        if (whole && (rest == "[INFO] Server started" || rest == "[INFO] Server stopped")) {
-            ++log.infoLines;
-        } else if (whole && rest.starts_with(accessTag) && IsWholeAccessRecord(rest.substr(accessTag.size()))) {
-            log.access.emplace_back(rest.substr(accessTag.size()));
-            ++log.counts[log.access.back()];
+        const std::string line = bytes.substr(start, end - start);
+        std::smatch m;
+        if (!std::regex_match(line, m, whole) || line.find(" [", 24) != std::string::npos) {
+            log.broken.push_back(line);
+        } else if (m[3].matched) {
+            ++log.counts[log.access.emplace_back(m[3])];
         } else {
-            log.broken.emplace_back(line);
+            ++log.infoLines;
         }
     }
     if (start < bytes.size()) log.broken.push_back("without a line end: " + bytes.substr(start));
