@@ -80,7 +80,7 @@ TEST_F(ServedFolder, StartsAndStopsOnceEachTimeAndLeavesNothingBehind) {
 }
 
 TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld) {
-    CapturedMessages messages;
+    TakeShownMessages();
     server_.Stop();
     const int uses = platform::SocketLibraryUses();
     auto other = std::make_unique<OtherListener>();
@@ -93,7 +93,7 @@ TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld)
     WriteFileBytes(quarvel, "a file where the folder goes");
     EXPECT_FALSE(server_.Start(nullptr));
     EXPECT_EQ(platform::SocketLibraryUses(), uses);
-    const std::vector<ShownMessage> shown = messages.Take();
+    const std::vector<ShownMessage> shown = TakeShownMessages();
     ASSERT_EQ(shown.size(), 2u);
     int code = 98;
 #ifdef _WIN32  // in use, or refused where the other listener holds the port exclusively

@@ -42,23 +42,17 @@ ScopedDataFolder::~ScopedDataFolder() {
 }
 
 namespace {
-std::mutex capturedMutex;
-std::vector<ShownMessage> captured;
+std::mutex shownMutex;
+std::vector<ShownMessage> shown;
+const bool sinkInstalled = (platform::SetMessageSink([](const std::wstring& caption, const std::wstring& text) {
+    std::lock_guard<std::mutex> lock(shownMutex);
+    shown.push_back({caption, text});
+}), true);
 }  // namespace
 
-CapturedMessages::CapturedMessages() {
-    Take();
-    platform::SetMessageSink([](const std::wstring& caption, const std::wstring& text) {
-        std::lock_guard<std::mutex> lock(capturedMutex);
-        captured.push_back({caption, text});
-    });
-}
-
-CapturedMessages::~CapturedMessages() { platform::SetMessageSink(nullptr); }
-
-std::vector<ShownMessage> CapturedMessages::Take() {
-    std::lock_guard<std::mutex> lock(capturedMutex);
-    return std::exchange(captured, {});
+std::vector<ShownMessage> TakeShownMessages() {
+    std::lock_guard<std::mutex> lock(shownMutex);
+    return (void)sinkInstalled, std::exchange(shown, {});
 }
 
 std::string ReadFileBytes(const std::wstring& path) {

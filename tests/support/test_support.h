@@ -1,7 +1,5 @@
 #pragma once
-// What the suites share: a private data folder, captured message boxes, raw loopback clients,
-// the expected bytes of responses and records, the log read back whole, and a real server on
-// port 80 over a fresh web root.
+// What the suites share: data folders, shown messages, loopback clients, expected bytes, the log, a server.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,8 +25,7 @@ namespace testing_support {
 
 using namespace std::chrono_literals;
 
-// POSIX: a fresh folder named by XDG_DATA_HOME. Windows (a prefix of the tests' own): the local
-// application data folder, whose Quarvel tree is removed before and after.
+// POSIX: a fresh XDG_DATA_HOME. Windows (the tests' own prefix): LocalAppData, its Quarvel tree removed.
 class ScopedDataFolder {
 public:
     ScopedDataFolder();
@@ -39,16 +36,11 @@ private:
     std::wstring root_;
 };
 
-// Every message the program would have shown while this lives.
+// The messages the program would have shown as boxes since the last call: tests show none.
 struct ShownMessage {
     std::wstring caption, text;
 };
-class CapturedMessages {
-public:
-    CapturedMessages();
-    ~CapturedMessages();
-    std::vector<ShownMessage> Take();
-};
+std::vector<ShownMessage> TakeShownMessages();
 
 std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
@@ -88,9 +80,7 @@ std::string OkResponse(std::string_view type, std::string_view body, bool headOn
 // A loopback client's access record as it stands after the timestamp and the tag.
 std::string Record(std::string_view method, std::string_view target, int status);
 
-// The log read back. Every line must be whole: the timestamp's shape, then "[INFO] Server
-// started/stopped" or an access record of a loopback client with a known status; anything
-// else (a torn or joined line, bytes after the last line end) is listed in broken.
+// The log read back; a line that is not one whole record of the server or a loopback client is broken.
 struct LogContents {
     std::vector<std::string> access;  // each record after its timestamp and tag, in order
     std::map<std::string, int> counts;
@@ -111,8 +101,7 @@ struct OtherListener {
     platform::Socket socket = platform::InvalidSocket;
 };
 
-// A running server on port 80 over a fresh data folder; stopped, and its test settings
-// restored, after each test.
+// A running server on port 80 over a fresh data folder; stopped, its test settings reset, after each test.
 class ServedFolder : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -120,9 +120,7 @@ protected:
     HWND window_ = nullptr;
 };
 
-struct PortTaken : Program {
-    OtherListener other;
-};
+struct PortTaken : Program { OtherListener other; };
 
 }  // namespace
 
