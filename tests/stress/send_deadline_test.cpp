@@ -1,5 +1,5 @@
 // A client that stops reading is let go at the send deadline, with the thread and the file buffer it
-// held; slow readers, also one that starts late, get the whole file.
+// held; slow readers, also one that starts late, get the whole file; a silent one meets the head deadline.
 #include "test_support.h"
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -16,8 +16,13 @@ TEST_F(ServedFolder, SendDeadlineLetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
     const std::string stalledRecord = Record("GET", "/stalled.bin", 200);
     const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
     const auto start = std::chrono::steady_clock::now();
-    LoopbackClient stalled;
+    LoopbackClient stalled, silent;
     ASSERT_TRUE(stalled.SendBytes(Request("GET", "/stalled.bin")));
+    std::thread deadline([&] {  // the request-head deadline as it stands, 30 s from the connection
+        EXPECT_TRUE(ReceiveAll(silent.Handle(), 40s).closedCleanly);
+        const double held = (std::chrono::steady_clock::now() - start) / 1.0s;
+        EXPECT_TRUE(held > 29.5 && held < 35) << "request-head deadline after " << held << " s";
+    });
     // Reads nothing for the delay, then at most step bytes every 62 ms to the end.
     auto readSlowly = [&](std::chrono::seconds delay, std::size_t step, bool& gotWhole) {
         LoopbackClient client;
@@ -37,6 +42,7 @@ TEST_F(ServedFolder, SendDeadlineLetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
     EXPECT_TRUE(WaitUntil([&] { return ReadLog().counts[stalledRecord] == 1; }, 7s)) << "not let go at the deadline";
     slow.join();
     late.join();
+    deadline.join();
     CountsBackTo(baseline, 3, 10s);
     EXPECT_LT(platform::CurrentProcessCounts().residentBytes, baseline.residentBytes + 10'000'000);
     EXPECT_TRUE(slowWhole && lateWhole) << slowWhole << lateWhole;
