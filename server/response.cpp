@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "platform/files.h"
 #include "server/request.h"
@@ -90,16 +91,17 @@ bool SendAll(platform::Socket socket, std::string_view first, std::string_view s
     const bool canWait = first.size() + second.size() > UnboundedSendBytes;
     int timeoutSet = SendTimeoutMs;
     if (canWait && !platform::SetSendTimeout(socket, timeoutSet)) return false;
-    Clock::time_point progressAt = Clock::now();
+    // Set after a call that returned only part of its piece: that call timed out (POSIX), its
+    // progress is dated to its start, and the next call gets only what is left of the deadline.
+    std::optional<Clock::time_point> cutShortAt;
     while (!first.empty() || !second.empty()) {
         if (first.empty()) std::swap(first, second);
         std::size_t firstPart = first.size(), secondPart = second.size();
         if (canWait) {
-            // A call that returned only part of a piece has timed out (POSIX): its progress is
-            // dated to its start, and the next call gets only what is left of the deadline.
-            const int left = MillisecondsUntil(progressAt + std::chrono::milliseconds(SendTimeoutMs));
-            if (left == 0 || (left != timeoutSet && !platform::SetSendTimeout(socket, left))) return false;
-            timeoutSet = left;
+            const int wanted =
+                cutShortAt ? MillisecondsUntil(*cutShortAt + std::chrono::milliseconds(SendTimeoutMs)) : SendTimeoutMs;
+            if (wanted == 0 || (wanted != timeoutSet && !platform::SetSendTimeout(socket, wanted))) return false;
+            timeoutSet = wanted;
             firstPart = std::min(firstPart, SendPieceBytes);
             secondPart = std::min(secondPart, SendPieceBytes - firstPart);
         }
@@ -107,7 +109,7 @@ bool SendAll(platform::Socket socket, std::string_view first, std::string_view s
         const long long sent = platform::SendGather(socket, first.data(), firstPart, second.data(), secondPart);
         if (sent <= 0) return false;
         auto advanced = static_cast<std::size_t>(sent);
-        progressAt = advanced == firstPart + secondPart ? Clock::now() : started;
+        cutShortAt = advanced < firstPart + secondPart ? std::optional(started) : std::nullopt;
         const std::size_t fromFirst = std::min(advanced, first.size());
         first.remove_prefix(fromFirst);
         second.remove_prefix(std::min(advanced - fromFirst, second.size()));
