@@ -32,7 +32,7 @@ function(quarvello_add_test name)
     cmake_parse_arguments(ARG "SERIAL" "LABELS" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} quarvello_test_support GTest::gtest_main quarvello_options)
-    # One label per exe: "concurrency" marks the suites that also run under ThreadSanitizer.
+    # One label per exe: "concurrency" and "stress" mark the suites that also run under ThreadSanitizer.
     set(props TIMEOUT 300)
     # Only a non-empty label: an empty one would vanish from the list and shift the pairs after it.
     if(ARG_LABELS)

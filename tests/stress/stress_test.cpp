@@ -1,4 +1,5 @@
-// The real server on port 80 under what only load and faults show.
+// The real server on port 80 under what only load and faults show. Every loop runs a fixed number of
+// steps and every wait ends on its condition: a busy machine makes the suite slower, never red.
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -12,11 +13,9 @@ using Clock = std::chrono::steady_clock;
 const std::string Binary = "application/octet-stream", Small = PatternBytes(1024, 1), Big = PatternBytes(8 << 20, 2);
 const std::string NotFound(server::NotFoundResponse.bytes);
 
-static void RepeatOnThreads(int count, std::chrono::milliseconds time, const std::function<void(int)>& body) {
-    const auto end = Clock::now() + time;
+static void OnThreads(int count, const std::function<void(int)>& body) {
     std::vector<std::jthread> threads;
-    for (int i = 0; i < count; ++i)
-        threads.emplace_back([&, i] { for (int n = 0; n < 100000 && Clock::now() < end; ++n) body(i); });
+    for (int i = 0; i < count; ++i) threads.emplace_back(body, i);
 }
 
 static LogContents WholeLog(LogContents log = ReadLog()) {
@@ -41,68 +40,90 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
         {Request("GET", "/r.bin"), "", Record("GET", "/r.bin", 200)},  // "": closed at once, so the body meets a reset
 #endif
     };
+    constexpr int Threads = 12, Steps = 2 * std::size(kinds);
     const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
-    std::atomic<int> requests[std::size(kinds)]{}, wrong{0}, next{0};
-    RepeatOnThreads(12, 3s, [&](int) {
-        const auto& kind = kinds[next++ % std::size(kinds)];
-        ++requests[&kind - kinds];
-        if (kind.response.empty()) {
-            wrong += !LoopbackClient().SendBytes(kind.request);
-            return;
+    std::atomic<int> wrong{0};
+    OnThreads(Threads, [&](int thread) {
+        for (int step = 0; step < Steps; ++step) {
+            const auto& kind = kinds[(thread + step) % std::size(kinds)];
+            if (kind.response.empty()) {
+                wrong += !LoopbackClient().SendBytes(kind.request);
+                continue;
+            }
+            const Received got = Exchange(kind.request);
+            wrong += !got.closedCleanly || got.bytes != kind.response;
         }
-        const Received got = Exchange(kind.request);
-        wrong += !got.closedCleanly || got.bytes != kind.response;
     });
     EXPECT_EQ(wrong.load(), 0);
     CountsBackTo(baseline);
     for (LogContents log = WholeLog(); const auto& kind : kinds)
-        EXPECT_EQ(log.counts[kind.record], requests[&kind - kinds].load()) << kind.record;
+        EXPECT_EQ(log.counts[kind.record], Threads * Steps / int(std::size(kinds))) << kind.record;
 }
 
-// 100 idle clients and 50 that send header bytes now and then until just before the deadline, which ends them all.
+// 100 idle clients and 50 that trickle header bytes until the server ends them: the deadline holds the
+// whole head from the accept on, and a live client is answered meanwhile.
 TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
-    server::SetRequestHeadTimeoutForTests(2000);
+    constexpr auto Deadline = 4000ms;
+    server::SetRequestHeadTimeoutForTests(static_cast<int>(Deadline.count()));
     const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
-    std::vector<LoopbackClient> clients(150);
-    const auto connected = Clock::now();
-    for (int i = 100; i < 150; ++i) clients[i].SendBytes("GET /none HTTP/1.1\r\n");
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    std::vector<Clock::time_point> began;
+    for (int i = 0; i < 150; ++i) {
+        began.push_back(Clock::now());
+        clients.push_back(std::make_unique<LoopbackClient>());
+        if (i >= 100) clients.back()->SendBytes("GET /none HTTP/1.1\r\n");
+    }
+    std::atomic<bool> done{false};
     std::atomic<int> live{0}, liveWrong{0};
-    std::thread other([&] {
-        for (int round = 0; round < 100 && Clock::now() < connected + 1800ms; ++round) {
-            for (int i = 100; i < 150; ++i) clients[i].SendBytes("X");
-            ++(Exchange(Request("GET", "/none"), 500ms).bytes == NotFound ? live : liveWrong);
-            std::this_thread::sleep_for(100ms);
+    std::thread trickle([&] {
+        for (; !done; std::this_thread::sleep_for(100ms)) {
+            for (int i = 100; i < 150; ++i) clients[i]->SendBytes("X");
+            ++(Exchange(Request("GET", "/none")).bytes == NotFound ? live : liveWrong);
         }
     });
-    for (int i = 0; i < 150 && Clock::now() < connected + 8s; ++i) {
-        const Received got = ReceiveAll(clients[i].Handle(), 7s);
-        const auto held = Clock::now() - connected;
-        EXPECT_TRUE(got.closedCleanly && got.bytes == (i < 100 ? "" : NotFound) && held < 2800ms &&
-                    (i > 0 || held >= 1700ms)) << "client " << i << " after " << held.count() << " ns";
+    const auto ceiling = Clock::now() + 10 * Deadline;
+    for (int order = 0; order < 150; ++order) {
+        const int i = (order + 100) % 150;  // the trickled ones first: they are the ones still sent to
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(ceiling - Clock::now());
+        const Received got = ReceiveAll(clients[i]->Handle(), std::max(left, 1ms));
+        const auto held = Clock::now() - began[i];
+        // Never before the deadline: the server counts from its accept, after this client began to
+        // connect (50 ms for a time-out's rounding). At most twice the deadline less 400 ms: a doubled
+        // deadline, or one renewed by every byte, is caught, and 3.6 s are left for a loaded machine
+        // to accept, wake and close.
+        EXPECT_TRUE(got.closedCleanly && got.bytes == (i < 100 ? "" : NotFound) && held > Deadline - 50ms &&
+                    held < 2 * Deadline - 400ms)
+            << "client " << i << " closed " << got.closedCleanly << " after " << held / 1ms << " ms";
     }
-    other.join();
+    done = true;
+    trickle.join();
     clients.clear();
-    EXPECT_TRUE(liveWrong.load() == 0 && live.load() >= 5) << live.load() << " right, " << liveWrong.load() << " wrong";
+    EXPECT_TRUE(liveWrong == 0 && live > 0) << live.load() << " right, " << liveWrong.load() << " wrong";
     CountsBackTo(baseline);
     EXPECT_EQ(WholeLog().counts[Record("GET", "/none", 404)], 50 + live.load());
 }
 
-// Thread 0 rewrites a file at other lengths and removes the log folder now and then; the others fetch the file.
+// Thread 0 rewrites a file at 60 other lengths and removes the log folder at every 20th; the others
+// fetch the file until it is done, and once more after.
 TEST_F(Stress, FilesAndFoldersChangingUnderTheServerLeaveWholeAnswersAndWholeLines) {
     const std::string pattern = PatternBytes(1 << 20, 7);
-    std::atomic<int> answered{0}, refused{0}, wrong{0}, removed{0}, step{0};
-    RepeatOnThreads(7, 2s, [&](int thread) {
-        if (thread == 0) {
-            WriteFileBytes(root_ + L"c.bin", pattern.substr(0, ++step * 2654435761u % pattern.size()));
-            removed += step % 20 == 0 && RemoveTree(storage::LogFolderPath());
-            return std::this_thread::sleep_for(1ms);
+    std::atomic<int> answered{0}, refused{0}, wrong{0}, removed{0};
+    std::atomic<bool> done{false};
+    OnThreads(7, [&](int thread) {
+        for (std::uint32_t step = 1; thread == 0 && step <= 60; ++step, std::this_thread::sleep_for(1ms)) {
+            WriteFileBytes(root_ + L"c.bin", pattern.substr(0, step * 2654435761u % pattern.size()));
+            if (step % 20 == 0) removed += WaitUntil([] { return RemoveTree(storage::LogFolderPath()); }, 30s);
         }
-        const Received got = Exchange(Request("GET", "/c.bin"));
-        const std::string body = got.bytes.substr(std::min(got.bytes.size(), got.bytes.find("\r\n\r\n") + 4));
-        const bool whole = got.closedCleanly && got.bytes == OkResponse(Binary, body) && pattern.starts_with(body);
-        ++(whole ? answered : got.bytes == NotFound ? refused : wrong);  // a writer can keep readers out on Windows
+        for (bool last = thread == 0 ? (done = true) : false; !last;) {
+            last = done;
+            const Received got = Exchange(Request("GET", "/c.bin"));
+            const std::string body = got.bytes.substr(std::min(got.bytes.size(), got.bytes.find("\r\n\r\n") + 4));
+            const bool whole = got.closedCleanly && got.bytes == OkResponse(Binary, body) && pattern.starts_with(body);
+            ++(whole ? answered : got.bytes == NotFound ? refused : wrong);  // a writer can keep readers out on Windows
+        }
     });
-    EXPECT_TRUE(wrong == 0 && answered > 5 && removed > 2) << wrong << " wrong, " << answered << " whole, " << removed;
+    EXPECT_TRUE(wrong == 0 && answered >= 6 && removed == 3)
+        << wrong << " wrong, " << answered << " whole, " << removed << " removed";
     EXPECT_EQ(Exchange(Request("GET", "/none")).bytes, NotFound);
     EXPECT_EQ(WholeLog().counts[Record("GET", "/none", 404)], 1);
 }
@@ -122,28 +143,38 @@ TEST_F(Stress, HostileInputsNeverBringBackAFileFromOutsideTheWebRoot) {
         const std::size_t piece = 1 + static_cast<unsigned char>(input[0]) % 64;
         for (std::size_t at = 1; at < input.size() && client.SendBytes(input.substr(at, piece)); at += piece) {}
         client.ShutdownSend();
-        EXPECT_EQ(ReceiveAll(client.Handle(), 5s).bytes.find("quarvello-secret"), std::string::npos) << input.substr(1);
+        const Received got = ReceiveAll(client.Handle(), 20s);
+        // Ended, by a close or by a reset for a head refused unread, never left hanging.
+        EXPECT_TRUE(!got.timedOut && got.bytes.find("quarvello-secret") == std::string::npos) << input.substr(1, 80);
     }
     CountsBackTo(baseline);
     WholeLog();
 }
 
-// On Windows another program holds the log open, sharing nothing; natively its volume is full (log-volume-full).
+// On Windows another program holds the log open, sharing nothing; natively its volume is full
+// (tools/test.d/log-volume-full makes it). The answers go on; the records that cannot be written are
+// dropped whole and the log resumes after.
 TEST_F(Stress, RecordsAreDroppedWholeWhileTheLogCannotBeWrittenAndResumeAfter) {
     const char* volume = std::getenv("QUARVELLO_SMALL_VOLUME");  // filled up to its last 64 KiB
 #ifdef _WIN32
     const HANDLE held = ::CreateFileW(storage::LogFilePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
 #else
     if (volume == nullptr) GTEST_SKIP() << "run by tools/test.d/log-volume-full";
 #endif
-    for (std::size_t i = 0; i < (volume ? 1200u : 10u); ++i) Exchange(Request("GET", "/" + std::string(60, 'x')));
-    EXPECT_LT(WholeLog().access.size(), volume ? 1200u : 10u) << "the log could be written throughout";
+    const int requests = volume ? 1200 : 10;
+    const std::string target = "/" + std::string(60, 'x');
+    int answered = 0;
+    for (int i = 0; i < requests; ++i) answered += Exchange(Request("GET", target)).bytes == NotFound;
 #ifdef _WIN32
     ::CloseHandle(held);
 #else
     std::filesystem::remove(std::string(volume) + "/filler");
 #endif
     for (int i = 0; i < 20; ++i) Exchange(Request("GET", "/after"));
-    EXPECT_EQ(WholeLog().counts[Record("GET", "/after", 404)], 20);
+    LogContents log = WholeLog();
+    EXPECT_EQ(answered, requests);
+    EXPECT_LE(log.counts[Record("GET", target, 404)], volume ? requests - 1 : 0) << "written throughout";
+    EXPECT_EQ(log.counts[Record("GET", "/after", 404)], 20);
 }

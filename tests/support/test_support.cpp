@@ -128,6 +128,7 @@ Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) 
         }
         received.bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
+    received.timedOut = !received.closedCleanly && std::chrono::steady_clock::now() >= deadline;
     return received;
 }
 

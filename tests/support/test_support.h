@@ -69,6 +69,7 @@ private:
 struct Received {
     std::string bytes;
     bool closedCleanly = false;  // the server closed; false after a reset, an error or the time-out
+    bool timedOut = false;       // nothing ended the connection within the time-out
 };
 Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout = 20s);
 // The request on a new connection, and everything that came back.
