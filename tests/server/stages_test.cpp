@@ -1,10 +1,13 @@
 // The pure decisions that the HTTP table reaches only in part, each by a table of its own.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
 #include "server/target.h"
+#include "server/web_server.h"
 #include "storage/log_writer.h"
 
 using namespace server;
@@ -28,6 +31,16 @@ TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
         {L"a.mjs", "text/javascript; charset=utf-8"}, {L"a.wasm", "application/wasm"}, {L"a.SVG", "image/svg+xml"},
         {L"W\\html", "application/octet-stream"}};
     for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << storage::WideToUtf8(path);
+}
+
+TEST(StepAfterAcceptFailure, EndsOnlyWhenTheListenerFails) {
+    using enum AcceptStep;  // Winsock: 10054 WSAECONNRESET, 10053 WSAECONNABORTED, 10024 WSAEMFILE,
+    // 10055 WSAENOBUFS, 10038 WSAENOTSOCK, 10004 WSAEINTR, 10022 WSAEINVAL, 10093 WSANOTINITIALISED
+    const std::pair<int, AcceptStep> cases[] = {{ECONNABORTED, Next}, {EPROTO, Next}, {EPERM, Next}, {10054, Next},
+        {10053, Next}, {EMFILE, PauseThenNext}, {ENFILE, PauseThenNext}, {ENOBUFS, PauseThenNext},
+        {ENOMEM, PauseThenNext}, {10024, PauseThenNext}, {10055, PauseThenNext}, {EBADF, End}, {EINVAL, End},
+        {ENOTSOCK, End}, {10038, End}, {10004, End}, {10022, End}, {10093, End}, {0, End}};
+    for (auto [code, step] : cases) EXPECT_EQ(StepAfterAcceptFailure(code), step) << code;
 }
 
 TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {

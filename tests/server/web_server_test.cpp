@@ -1,4 +1,7 @@
 // The server on loopback port 80: the table of cases and what it cannot hold, and start and stop.
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "http_table.h"
 #include "server/request.h"
@@ -22,6 +25,33 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
         expected.push_back(Record("GET", target, status));
     EXPECT_EQ(ReadLog().access, expected);
 }
+
+#ifndef _WIN32
+// A burst of clients beyond the descriptor limit: accepts fail until descriptors are back, then it answers again.
+TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
+    Plant(L"a.txt", "hello");
+    std::vector<platform::Socket> clients(40), fillers;  // made while descriptors remain
+    for (platform::Socket& client : clients) client = platform::OpenTcpSocket();
+    rlimit saved{}, lowered{};
+    ASSERT_TRUE(::getrlimit(RLIMIT_NOFILE, &saved) == 0 && clients.back() != platform::InvalidSocket);
+    lowered = {clients.back() + 1, saved.rlim_max};  // no descriptor left above the clients
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    for (platform::Socket s; (s = platform::OpenTcpSocket()) != platform::InvalidSocket;) fillers.push_back(s);
+    for (platform::Socket client : clients) EXPECT_TRUE(platform::ConnectIpv4(client, "127.0.0.1", 80));
+    EXPECT_TRUE(WaitUntil([&] { return server_.acceptFailures > 0; }, 5s));
+    const int before = server_.acceptFailures;
+    std::this_thread::sleep_for(500ms);  // one try per pause, never a spin: at most 500 / 50 and one at the edge
+    EXPECT_LE(server_.acceptFailures - before, 500 / server::AcceptPauseMs + 1);
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    for (platform::Socket s : fillers) platform::CloseSocket(s);
+    const std::string hello = OkResponse("text/plain; charset=utf-8", "hello");
+    const std::string request = Request("GET", "/a.txt");  // on one of the burst, queued meanwhile
+    EXPECT_TRUE(platform::Send(clients[20], request.data(), int(request.size())) == int(request.size()) &&
+                ReceiveAll(clients[20], 5s).bytes == hello);
+    for (platform::Socket client : clients) platform::CloseSocket(client);
+    EXPECT_EQ(Exchange(Request("GET", "/a.txt"), 5s).bytes, hello);
+}
+#endif
 
 TEST(Reception, TakesEachHeadFromTheSocketAndLeavesWhatFollowsUnread) {
     OtherListener listener;
