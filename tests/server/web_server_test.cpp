@@ -1,8 +1,4 @@
 // The server on loopback port 80: the table of cases and what it cannot hold, and start and stop.
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include "http_table.h"
 #include "server/request.h"
 #include "server/response.h"
@@ -27,29 +23,25 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
 }
 
 #ifndef _WIN32
+#include <sys/resource.h>
 // A burst of clients beyond the descriptor limit: accepts fail until descriptors are back, then it answers again.
 TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
     Plant(L"a.txt", "hello");
-    std::vector<platform::Socket> clients(40), fillers;  // made while descriptors remain
-    for (platform::Socket& client : clients) client = platform::OpenTcpSocket();
-    rlimit saved{}, lowered{};
-    ASSERT_TRUE(::getrlimit(RLIMIT_NOFILE, &saved) == 0 && clients.back() != platform::InvalidSocket);
-    lowered = {clients.back() + 1, saved.rlim_max};  // no descriptor left above the clients
+    std::vector<platform::Socket> sockets(40);  // the clients, made while descriptors remain
+    std::generate(sockets.begin(), sockets.end(), platform::OpenTcpSocket);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit lowered{sockets.back() + 1, saved.rlim_max};  // then every descriptor below the limit taken
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
-    for (platform::Socket s; (s = platform::OpenTcpSocket()) != platform::InvalidSocket;) fillers.push_back(s);
-    for (platform::Socket client : clients) EXPECT_TRUE(platform::ConnectIpv4(client, "127.0.0.1", 80));
+    for (platform::Socket s; (s = platform::OpenTcpSocket()) != platform::InvalidSocket;) sockets.push_back(s);
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(platform::ConnectIpv4(sockets[i], "127.0.0.1", 80));
     EXPECT_TRUE(WaitUntil([&] { return server_.acceptFailures > 0; }, 5s));
     const int before = server_.acceptFailures;
     std::this_thread::sleep_for(500ms);  // one try per pause, never a spin: at most 500 / 50 and one at the edge
     EXPECT_LE(server_.acceptFailures - before, 500 / server::AcceptPauseMs + 1);
     EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
-    for (platform::Socket s : fillers) platform::CloseSocket(s);
-    const std::string hello = OkResponse("text/plain; charset=utf-8", "hello");
-    const std::string request = Request("GET", "/a.txt");  // on one of the burst, queued meanwhile
-    EXPECT_TRUE(platform::Send(clients[20], request.data(), int(request.size())) == int(request.size()) &&
-                ReceiveAll(clients[20], 5s).bytes == hello);
-    for (platform::Socket client : clients) platform::CloseSocket(client);
-    EXPECT_EQ(Exchange(Request("GET", "/a.txt"), 5s).bytes, hello);
+    for (platform::Socket s : sockets) platform::CloseSocket(s);
+    EXPECT_EQ(Exchange(Request("GET", "/a.txt"), 5s).bytes, OkResponse("text/plain; charset=utf-8", "hello"));
 }
 #endif
 

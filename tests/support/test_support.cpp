@@ -25,8 +25,7 @@ ScopedDataFolder::ScopedDataFolder() {
     root_ = platform::LocalAppDataFolder();
     RemoveTree(root_ + L"\\Quarvel");
 #else
-    // Named like a user's folder that holds a content type's text (".js"): the web root's own
-    // path must never decide a type.
+    // Named like a user's folder holding a content type's text (".js"), which must not decide a type.
     const fs::path folder = fs::temp_directory_path() / ("u.jsmith-" + std::to_string(std::random_device{}()));
     fs::create_directories(folder);
     root_ = folder.wstring();
