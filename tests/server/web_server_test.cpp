@@ -1,4 +1,5 @@
 // The server on loopback port 80: the table of cases and what it cannot hold, and start and stop.
+
 #include "http_table.h"
 #include "server/request.h"
 #include "server/response.h"
