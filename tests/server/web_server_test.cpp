@@ -25,7 +25,6 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
 
 #ifndef _WIN32
 #include <sys/resource.h>
-// A burst of clients beyond the descriptor limit: accepts fail until descriptors are back, then it answers again.
 TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
     Plant(L"a.txt", "hello");
     const std::string hello = OkResponse("text/plain; charset=utf-8", "hello");
