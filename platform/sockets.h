@@ -32,6 +32,9 @@ bool ListenWithLargestBacklog(Socket s);
 // Blocks until a connection arrives; InvalidSocket when the listener fails or is closed.
 Socket Accept(Socket listener, PeerAddress& peer);
 bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port);  // blocking
+// The same, waiting at most milliseconds for the outcome (a non-blocking connect): false on a
+// refusal, an error or when the time runs out. The socket is left non-blocking, fit to be closed.
+bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, int milliseconds);
 
 // Each returns the bytes moved (> 0), 0 when the peer closed, or < 0 on an error or timeout.
 int Receive(Socket s, void* buffer, int length);

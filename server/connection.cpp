@@ -43,7 +43,7 @@ int Respond(platform::Socket socket, const std::wstring& webRootPath, const Requ
     const std::wstring path = ResolveTargetPath(webRootPath, target);
     if (path.empty()) return SendFixed(socket, BadRequestResponse);
     if (NamesReservedDevice(target)) return SendFixed(socket, NotFoundResponse);
-    return AnswerFile(socket, path, headOnly);
+    return AnswerFile(socket, path, webRootPath.size(), headOnly);
 }
 
 // Receives the head, answers it and writes its access record. False when no request line

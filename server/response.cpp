@@ -60,9 +60,9 @@ std::unique_ptr<char[]> AllocateFileBuffer(std::int64_t size) {
 
 }  // namespace
 
-std::string_view ContentTypeFor(std::wstring_view resolvedPath) {
+std::string_view ContentTypeFor(std::wstring_view pathBelowWebRoot) {
     for (const ContentTypeRow& row : ContentTypes)
-        if (ContainsIgnoringCase(resolvedPath, row.text)) return row.type;
+        if (ContainsIgnoringCase(pathBelowWebRoot, row.text)) return row.type;
     return DefaultContentType;
 }
 
@@ -122,7 +122,7 @@ int SendFixed(platform::Socket socket, const FixedResponse& response) {
     return response.status;
 }
 
-int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, bool headOnly) {
+int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, std::size_t webRootLength, bool headOnly) {
     platform::FileHandle file = platform::OpenFileForRead(resolvedPath);
     if (!file.Valid()) return SendFixed(socket, NotFoundResponse);
     // Only a regular disk file is served: a pipe, socket or device may block or never end.
@@ -146,7 +146,9 @@ int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, bool h
     platform::CloseFile(file);
     if (!read.ok) return SendFixed(socket, ReadFailedResponse);
 
-    const OkHeader header = FormatOkHeader(ContentTypeFor(resolvedPath), read.bytesRead);
+    const std::wstring_view belowWebRoot =
+        std::wstring_view(resolvedPath).substr(std::min(webRootLength, resolvedPath.size()));
+    const OkHeader header = FormatOkHeader(ContentTypeFor(belowWebRoot), read.bytesRead);
     SendAll(socket, header.Text(), headOnly ? std::string_view{} : std::string_view{buffer.get(), read.bytesRead});
     return 200;
 }

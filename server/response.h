@@ -30,9 +30,11 @@ inline constexpr FixedResponse PayloadTooLargeResponse{
 inline constexpr FixedResponse ReadFailedResponse{
     500, "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n\r\nRead failed"};
 
-// The content type of the first row whose text occurs anywhere in the path, compared without
-// regard to ASCII case: a substring test of the whole path, not of its last extension.
-std::string_view ContentTypeFor(std::wstring_view resolvedPath);
+// The content type of the first row whose text occurs anywhere in the path below the web root,
+// compared without regard to ASCII case: a substring test of that path, not of its last
+// extension. The web root's own folders never decide it: a user folder such as "u.jsmith"
+// would otherwise give its type to every file of the web root.
+std::string_view ContentTypeFor(std::wstring_view pathBelowWebRoot);
 
 // The 200 header for a body of length bytes, composed without allocating. The content types
 // of ContentTypeFor all fit; a longer one would be cut short, never overrun the buffer.
@@ -63,10 +65,11 @@ bool SendAll(platform::Socket socket, std::string_view first, std::string_view s
 // Sends the response and returns the status its access record carries.
 int SendFixed(platform::Socket socket, const FixedResponse& response);
 
-// Answers a resolved path: 404 "Not Found" when it cannot be opened or is not a regular file,
-// 413 when its size cannot be had or exceeds MaxFileBytes, 500 when its buffer cannot be had
-// or the read fails, else 200 with the body unless headOnly. Returns the status sent.
-int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, bool headOnly);
+// Answers a resolved path, whose first webRootLength characters are the web root: 404 "Not
+// Found" when it cannot be opened or is not a regular file, 413 when its size cannot be had or
+// exceeds MaxFileBytes, 500 when its buffer cannot be had or the read fails, else 200 with the
+// body unless headOnly. Returns the status sent.
+int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, std::size_t webRootLength, bool headOnly);
 
 // Tests only: file buffers above this many bytes fail to allocate, as when memory runs out.
 // A negative value restores the normal behaviour.

@@ -1,5 +1,7 @@
 #include "server/web_server.h"
 
+#include <cerrno>
+#include <chrono>
 #include <string>
 #include <system_error>
 
@@ -102,13 +104,37 @@ void WebServer::Stop() {
     storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server stopped");
 }
 
+AcceptStep StepAfterAcceptFailure(int code) {
+    switch (code) {
+    // Winsock: WSAECONNRESET, WSAECONNABORTED (a queued client reset before it was taken).
+    case 10054: case 10053:
+    // POSIX: errors of the new connection that accept passes on (Linux reports them there).
+    case ECONNABORTED: case ECONNRESET: case EPROTO: case EPERM: case ENETDOWN: case ENETUNREACH:
+    case EHOSTUNREACH: case ENOPROTOOPT: case EOPNOTSUPP: case ETIMEDOUT:
+        return AcceptStep::Next;
+    // Winsock: WSAEMFILE, WSAENOBUFS.
+    case 10024: case 10055:
+    case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
+        return AcceptStep::PauseThenNext;
+    }
+    return AcceptStep::End;  // the listener closed (EBADF, EINVAL, WSAENOTSOCK, WSAEINTR), or unknown
+}
+
 void AcceptLoop(WebServer& server) {
     // Read once: Stop clears the field only after this thread has been joined.
     const platform::Socket listener = server.listenSocket;
     while (!server.stopRequested.load()) {
         platform::PeerAddress peer;
         platform::Socket client = platform::Accept(listener, peer);
-        if (client == platform::InvalidSocket) break;
+        if (client == platform::InvalidSocket) {
+            const AcceptStep step = StepAfterAcceptFailure(platform::LastSocketError());
+            ++server.acceptFailures;
+            // A Stop closes the listener under the accept, however the system reports that.
+            if (step == AcceptStep::End || server.stopRequested.load()) break;
+            if (step == AcceptStep::PauseThenNext)
+                std::this_thread::sleep_for(std::chrono::milliseconds(AcceptPauseMs));
+            continue;
+        }
         // The process holds one use of the socket library from entry to exit, so the Stop's
         // release never brings the count to zero: a connection in flight keeps its socket.
         ConnectionRecord* record = nullptr;

@@ -18,6 +18,8 @@ inline constexpr std::uint16_t ServerPort = 80;
 struct WebServer {
     std::atomic<bool> running{false};
     std::atomic<bool> stopRequested{false};
+    // How many accepts have failed, for as long as this object lives; no other trace is kept.
+    std::atomic<int> acceptFailures{0};
     std::thread acceptThread;
     platform::Socket listenSocket = platform::InvalidSocket;
     std::wstring webRootPath;
@@ -34,6 +36,17 @@ struct WebServer {
 
 // The process-wide server of the program.
 extern WebServer TheWebServer;
+
+// What the accept loop does after a failed accept, from the error code of the system it runs on
+// (an errno value or a Winsock code: their ranges do not overlap).
+enum class AcceptStep {
+    End,            // the listening socket itself failed or was closed
+    Next,           // one connection failed (reset or aborted before it was taken): the next at once
+    PauseThenNext,  // a passing shortage of descriptors, buffers or memory: AcceptPauseMs, then the next
+};
+AcceptStep StepAfterAcceptFailure(int code);
+// Long enough that a shortage never makes the thread spin, short enough not to delay a Stop.
+inline constexpr int AcceptPauseMs = 50;
 
 void AcceptLoop(WebServer& server);
 

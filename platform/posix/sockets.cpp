@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -57,12 +59,30 @@ Socket Accept(Socket listener, PeerAddress& peer) {
     }
 }
 
-bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port) {
+namespace {
+int ConnectCall(Socket s, const char* dottedAddress, std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress, &address.sin_addr) != 1) return false;
-    return ::connect(Fd(s), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (::inet_pton(AF_INET, dottedAddress, &address.sin_addr) != 1) return (errno = EINVAL), -1;
+    return ::connect(Fd(s), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+}  // namespace
+
+bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port) {
+    return ConnectCall(s, dottedAddress, port) == 0;
+}
+
+bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, int milliseconds) {
+    const int flags = ::fcntl(Fd(s), F_GETFL);
+    if (flags < 0 || ::fcntl(Fd(s), F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    if (ConnectCall(s, dottedAddress, port) == 0) return true;
+    if (errno != EINPROGRESS) return false;
+    pollfd outcome{Fd(s), POLLOUT, 0};
+    int error = 0;
+    socklen_t length = sizeof error;
+    return ::poll(&outcome, 1, milliseconds) == 1 &&
+           ::getsockopt(Fd(s), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
 int Receive(Socket s, void* buffer, int length) {

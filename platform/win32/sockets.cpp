@@ -70,12 +70,36 @@ Socket Accept(Socket listener, PeerAddress& peer) {
     return FromNative(::accept(Native(listener), reinterpret_cast<sockaddr*>(peer.bytes), &length));
 }
 
-bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port) {
+namespace {
+int ConnectCall(Socket s, const char* dottedAddress, std::uint16_t port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dottedAddress, &address.sin_addr) != 1) return false;
-    return ::connect(Native(s), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (::inet_pton(AF_INET, dottedAddress, &address.sin_addr) != 1) return ::WSASetLastError(WSAEINVAL), -1;
+    return ::connect(Native(s), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+}  // namespace
+
+bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port) {
+    return ConnectCall(s, dottedAddress, port) == 0;
+}
+
+bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, int milliseconds) {
+    // A blocking connect to a loopback port where nothing listens takes about 2 s to fail here:
+    // Winsock answers the reset by sending the SYN again, 3 more times.
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(Native(s), FIONBIO, &nonBlocking) != 0) return false;
+    if (ConnectCall(s, dottedAddress, port) == 0) return true;
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    fd_set connected, failed;
+    FD_ZERO(&connected);
+    FD_ZERO(&failed);
+    FD_SET(Native(s), &connected);
+    FD_SET(Native(s), &failed);
+    timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    // Winsock reports a failed connect in the exception set, a completed one in the write set.
+    return ::select(0, nullptr, &connected, &failed, &limit) > 0 && FD_ISSET(Native(s), &connected) &&
+           !FD_ISSET(Native(s), &failed);
 }
 
 int Receive(Socket s, void* buffer, int length) { return ::recv(Native(s), static_cast<char*>(buffer), length, 0); }

@@ -1,10 +1,13 @@
 // The pure decisions that the HTTP table reaches only in part, each by a table of its own.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
 #include "server/target.h"
+#include "server/web_server.h"
 #include "storage/log_writer.h"
 
 using namespace server;
@@ -28,6 +31,15 @@ TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
         {L"a.mjs", "text/javascript; charset=utf-8"}, {L"a.wasm", "application/wasm"}, {L"a.SVG", "image/svg+xml"},
         {L"W\\html", "application/octet-stream"}};
     for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << storage::WideToUtf8(path);
+}
+
+TEST(StepAfterAcceptFailure, EndsOnlyWhenTheListenerFails) {  // Winsock's codes by number: 100xx
+    const std::pair<AcceptStep, std::vector<int>> cases[] = {
+        {AcceptStep::Next, {ECONNABORTED, EPROTO, EPERM, 10054, 10053}},
+        {AcceptStep::PauseThenNext, {EMFILE, ENFILE, ENOBUFS, ENOMEM, 10024, 10055}},
+        {AcceptStep::End, {EBADF, EINVAL, ENOTSOCK, 10038, 10004, 10022, 10093, 0}}};  // the listener closed
+    for (const auto& [step, codes] : cases)
+        for (int code : codes) EXPECT_EQ(StepAfterAcceptFailure(code), step) << code;
 }
 
 TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {

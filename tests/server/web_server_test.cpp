@@ -23,6 +23,31 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
     EXPECT_EQ(ReadLog().access, expected);
 }
 
+#ifndef _WIN32
+#include <sys/resource.h>
+TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
+    Plant(L"a.txt", "hello");
+    const std::string hello = OkResponse("text/plain; charset=utf-8", "hello");
+    // Answered once before: the sanitizers' checks of a connection's types, which need descriptors, are then done.
+    ASSERT_EQ(Exchange(Request("GET", "/a.txt")).bytes, hello);
+    std::vector<platform::Socket> sockets(40);  // the clients, made while descriptors remain
+    std::generate(sockets.begin(), sockets.end(), platform::OpenTcpSocket);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit lowered{sockets.back() + 1, saved.rlim_max};  // then every descriptor below the limit taken
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    for (platform::Socket s; (s = platform::OpenTcpSocket()) != platform::InvalidSocket;) sockets.push_back(s);
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(platform::ConnectIpv4(sockets[i], "127.0.0.1", 80));
+    EXPECT_TRUE(WaitUntil([&] { return server_.acceptFailures > 0; }, 5s));
+    const int before = server_.acceptFailures;
+    std::this_thread::sleep_for(500ms);  // one try per pause, never a spin: at most 500 / 50 and one at the edge
+    EXPECT_LE(server_.acceptFailures - before, 500 / server::AcceptPauseMs + 1);
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    for (platform::Socket s : sockets) platform::CloseSocket(s);
+    EXPECT_EQ(Exchange(Request("GET", "/a.txt"), 5s).bytes, hello);
+}
+#endif
+
 TEST(Reception, TakesEachHeadFromTheSocketAndLeavesWhatFollowsUnread) {
     OtherListener listener;
     LoopbackClient client;

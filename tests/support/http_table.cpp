@@ -65,7 +65,8 @@ void PlantHttpFixture(const std::wstring& webRoot) {
     fs::create_directories(at("sub/con"), ignored);
     for (const auto& [name, bytes] : std::map<std::string, std::string>{
              {"index.html", "home"}, {"a.txt", "hello"}, {"caf\xC3\xA9.txt", "hello"},
-             {"sub/page.html", "sub"}, {"empty.bin", ""}, {"max.bin", "HEAD"}, {"over.bin", ""}})
+             {"sub/page.html", "sub"}, {"empty.bin", ""}, {"max.bin", "HEAD"}, {"over.bin", ""},
+             {"logo.svg", "<svg/>"}})
         std::ofstream(at(name), std::ios::binary | std::ios::trunc) << bytes;
     fs::resize_file(at("max.bin"), 52428800);
     std::fstream(at("max.bin"), std::ios::in | std::ios::out | std::ios::binary).seekp(52428796) << "TAIL";

@@ -25,7 +25,8 @@ ScopedDataFolder::ScopedDataFolder() {
     root_ = platform::LocalAppDataFolder();
     RemoveTree(root_ + L"\\Quarvel");
 #else
-    const fs::path folder = fs::temp_directory_path() / ("quarvello-test-" + std::to_string(std::random_device{}()));
+    // Named like a user's folder holding a content type's text (".js"), which must not decide a type.
+    const fs::path folder = fs::temp_directory_path() / ("u.jsmith-" + std::to_string(std::random_device{}()));
     fs::create_directories(folder);
     root_ = folder.wstring();
     ::setenv("XDG_DATA_HOME", folder.c_str(), 1);

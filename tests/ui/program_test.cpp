@@ -314,6 +314,17 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
     EXPECT_EQ(ReadLog().infoLines, Presses + 1);
 }
 
+// Run by tools/test.d/probe-dropped alone, with packets to port 80 dropped and the server stopped.
+TEST_F(Program, DISABLED_StatusRefreshesStayBriefWhilePort80DropsPackets) {
+    Send(window_, WM_COMMAND, IDC_START_STOP);  // the server stopped (no box can open), as the panel tells at the end
+    for (int i = 0; i <= 16; ++i, std::this_thread::sleep_for(200ms)) {  // opened, then four ticks of the timer
+        const auto begin = std::chrono::steady_clock::now();  // a probe waits 200 ms at most; 1 s leaves room for Wine
+        EXPECT_NE(i ? Send(window_, WM_NULL) : Send(window_, WM_COMMAND, IDC_STATUS), -1) << i;
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s) << i;
+    }
+    EXPECT_EQ(TextOf(window_, IDC_STATUS_TEXT), Panel(false, false));
+}
+
 // With one command word: acts on the one Quarvello.exe and prints the rectangle of the window to
 // picture as "left top width height": wait, status (expanded), files, log; or close.
 int main(int argc, char** argv) {
