@@ -46,11 +46,8 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
     OnThreads(Threads, [&](int thread) {
         for (int step = 0; step < Steps; ++step) {
             const auto& kind = kinds[(thread + step) % std::size(kinds)];
-            if (kind.response.empty()) {
-                wrong += !LoopbackClient().SendBytes(kind.request);
-                continue;
-            }
-            const Received got = Exchange(kind.request);
+            const Received got = kind.response.empty() ? Received{"", LoopbackClient().SendBytes(kind.request)}
+                                                       : Exchange(kind.request);
             wrong += !got.closedCleanly || got.bytes != kind.response;
         }
     });
@@ -87,10 +84,9 @@ TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(ceiling - Clock::now());
         const Received got = ReceiveAll(clients[i]->Handle(), std::max(left, 1ms));
         const auto held = Clock::now() - began[i];
-        // Never before the deadline: the server counts from its accept, after this client began to
-        // connect (50 ms for a time-out's rounding). At most twice the deadline less 400 ms: a doubled
-        // deadline, or one renewed by every byte, is caught, and 3.6 s are left for a loaded machine
-        // to accept, wake and close.
+        // Not before the deadline, counted from the accept, after this client began (50 ms: a time-out's
+        // rounding). Within twice it less 400 ms: a doubled deadline, or one renewed by every byte, is
+        // caught, and 3.6 s are left for a loaded machine to accept, wake and close.
         EXPECT_TRUE(got.closedCleanly && got.bytes == (i < 100 ? "" : NotFound) && held > Deadline - 50ms &&
                     held < 2 * Deadline - 400ms)
             << "client " << i << " closed " << got.closedCleanly << " after " << held / 1ms << " ms";

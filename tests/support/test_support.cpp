@@ -1,6 +1,5 @@
 #include "test_support.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -88,11 +87,8 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
+    for (const auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms))
         if (std::chrono::steady_clock::now() >= deadline) return condition();
-        std::this_thread::sleep_for(10ms);
-    }
     return true;
 }
 
@@ -102,11 +98,8 @@ LoopbackClient::LoopbackClient(std::uint16_t port) {
 }
 
 bool LoopbackClient::SendBytes(std::string_view bytes) {
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        const int n = platform::Send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-        if (n <= 0) return false;
-        sent += static_cast<std::size_t>(n);
-    }
+    for (int n = 0; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(n)))
+        if ((n = platform::Send(socket_, bytes.data(), static_cast<int>(bytes.size()))) <= 0) return false;
     return true;
 }
 
@@ -119,15 +112,11 @@ Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) 
     Received received;
     std::vector<char> buffer(256 * 1024);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
+    for (int n = 1; n > 0; received.closedCleanly = n == 0) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !platform::SetReceiveTimeout(socket, static_cast<int>(left.count()))) break;
-        const int n = platform::Receive(socket, buffer.data(), static_cast<int>(buffer.size()));
-        if (n <= 0) {
-            received.closedCleanly = n == 0;
-            break;
-        }
-        received.bytes.append(buffer.data(), static_cast<std::size_t>(n));
+        if ((n = platform::Receive(socket, buffer.data(), static_cast<int>(buffer.size()))) > 0)
+            received.bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
     received.timedOut = !received.closedCleanly && std::chrono::steady_clock::now() >= deadline;
     return received;
@@ -180,13 +169,10 @@ LogContents ReadLog() {
 
 bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
     platform::ProcessCounts now;
-    const bool back = WaitUntil(
-        [&] {
-            now = platform::CurrentProcessCounts();
-            return now.threads == baseline.threads && now.handles >= baseline.handles &&
-                   now.handles <= baseline.handles + handleSlack;
-        },
-        timeout);
+    const bool back = WaitUntil([&] {
+        now = platform::CurrentProcessCounts();
+        return now.threads == baseline.threads && now.handles >= baseline.handles && now.handles <= baseline.handles + handleSlack;
+    }, timeout);
     EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
                       << " -> " << now.handles;
     return back;
@@ -196,11 +182,6 @@ OtherListener::OtherListener() : socket(platform::OpenTcpSocket()) {
     platform::SetListenerAddressOptions(socket);  // past TIME_WAIT of earlier tests
     EXPECT_TRUE(platform::BindAnyAddress(socket, server::ServerPort) && platform::ListenWithLargestBacklog(socket))
         << "could not take the server port for the test";
-}
-
-void OtherListener::Release() {
-    if (socket != platform::InvalidSocket) platform::CloseSocket(socket);
-    socket = platform::InvalidSocket;
 }
 
 void ServedFolder::SetUp() {

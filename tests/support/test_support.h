@@ -26,20 +26,15 @@ namespace testing_support {
 using namespace std::chrono_literals;
 
 // POSIX: a fresh XDG_DATA_HOME. Windows (the tests' own prefix): LocalAppData, its Quarvel tree removed.
-class ScopedDataFolder {
-public:
+struct ScopedDataFolder {
     ScopedDataFolder();
     ~ScopedDataFolder();
     const std::wstring& Root() const { return root_; }
-
-private:
     std::wstring root_;
 };
 
 // The messages the program would have shown as boxes since the last call: tests show none.
-struct ShownMessage {
-    std::wstring caption, text;
-};
+struct ShownMessage { std::wstring caption, text; };
 std::vector<ShownMessage> TakeShownMessages();
 
 std::string ReadFileBytes(const std::wstring& path);  // empty when missing
@@ -91,14 +86,12 @@ struct LogContents {
 LogContents ReadLog();
 
 // Waits until the process's threads equal the baseline and its handles lie within slack above.
-bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack = 0,
-                  std::chrono::milliseconds timeout = 15s);
+bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
 
 // Another program's listener on the server port.
 struct OtherListener {
     OtherListener();
-    ~OtherListener() { Release(); }
-    void Release();
+    ~OtherListener() { platform::CloseSocket(socket); }
     platform::Socket socket = platform::InvalidSocket;
 };
 

@@ -1,6 +1,5 @@
 // The real Quarvello.exe driven from outside, as a user would; with a command word, tools/screenshot's driver.
 #include <windows.h>
-#include <winternl.h>
 
 #include <process.h>
 
@@ -75,16 +74,6 @@ void Answer(HWND owner, const wchar_t* caption, const std::wstring& text, int bu
     EXPECT_EQ(TextOf(box, 0xFFFF), text);  // 0xFFFF: the message text's control
     Press(box, button);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box) && Send(owner, WM_NULL) != -1; }, Ceiling));
-}
-
-// The process's handles in the system's handle table (Wine's GetProcessHandleCount answers 0).
-long HandlesOf(HANDLE process) {
-    const ULONG_PTR processId = ::GetProcessId(process);
-    std::vector<ULONG_PTR> table(1 << 20);  // a count, a reserved word, then 5 words per handle
-    if (::NtQuerySystemInformation(SYSTEM_INFORMATION_CLASS(64), table.data(), table.size() * 8, nullptr)) return -1;
-    long count = 0;
-    for (ULONG_PTR i = 0; i < table[0]; ++i) count += table[2 + 5 * i + 1] == processId;
-    return count;
 }
 
 bool SameNames(std::vector<std::wstring> shown, std::vector<std::wstring> expected) {
@@ -282,8 +271,6 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
     WriteFileBytes(storage::WebRootPath() + L"index.html", page);
     Press(window_, IDC_STATUS);
     ASSERT_EQ(Exchange(Request("GET", "/")).bytes, expected);
-    std::this_thread::sleep_for(1s);
-    const long baseline = HandlesOf(process_);
     std::atomic<bool> stop{false};
     std::atomic<int> answered{0}, refused{0}, dropped{0}, wrong{0};
     std::vector<std::thread> clients;
@@ -308,9 +295,6 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
     // A connection dropped from the queue by a Stop leaves no record; one the server took and then lost does.
     EXPECT_TRUE(wrong == 0 && WaitUntil([&] { return ReadLog().access.size() == answered + 1u; }, Ceiling))
         << wrong << " wrong, " << answered << " answered, " << dropped << " dropped, " << refused << " refused";
-    long now = 0;  // a few handles of connection threads that end late are no leak
-    EXPECT_TRUE(baseline > 0 && WaitUntil([&] { return (now = HandlesOf(process_)) <= baseline + 5; }, 30s))
-        << baseline << " handles before, " << now << " after";
     EXPECT_EQ(ReadLog().infoLines, Presses + 1);
 }
 
