@@ -10,6 +10,7 @@
 #include "http_table.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
+#include "ui/controls.h"
 #include "ui/filemanager/file_manager_window.h"
 #include "ui/logviewer/log_viewer_window.h"
 #include "ui/status_text.h"
@@ -233,6 +234,75 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
         << baseline << " handles before, " << now << " after";
     EXPECT_EQ(ReadLog().infoLines, Presses + 1);
 }
+
+// The screen's scale for the programs started next: the prefix's LogPixels, which each new
+// process reads as it starts; the old value, or its absence, comes back afterwards.
+struct AtDpi : Program, testing::WithParamInterface<int> {
+    void SetUp() override {
+        ::SetProcessDPIAware();  // so that this driver reads the program's physical pixels
+        hadOld_ = !::RegGetValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels", RRF_RT_DWORD, nullptr, &old_, &size_);
+        SetLogPixels(GetParam()), Program::SetUp();
+    }
+    void TearDown() override {
+        Program::TearDown();
+        hadOld_ ? SetLogPixels(old_) : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels");
+    }
+    static LONG SetLogPixels(DWORD dpi) {
+        return ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    static constexpr wchar_t Desktop[] = L"Control Panel\\Desktop";
+    DWORD old_ = 0, size_ = sizeof old_;
+    bool hadOld_ = false;
+};
+
+// Width of the widest line and height of all, as the controls draw them, in the program's font
+// recipe at dpi (its fonts are objects of its own process, so the same recipe stands in).
+SIZE TextExtent(const std::wstring& text, int dpi) {
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(screen, CreateUiFont(dpi));
+    RECT r{};
+    ::DrawTextW(screen, text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    ::DeleteObject(::SelectObject(screen, previous));
+    return ::ReleaseDC(nullptr, screen), SIZE{r.right, r.bottom};
+}
+
+// Each window and control at its 96-DPI size scaled (a negative length: that far from the client's
+// right or bottom edge); each button's text with room on every side; all lines of the status panel in it.
+TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
+    const int dpi = GetParam();
+    const auto at = [dpi](int n, LONG edge = 0) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    Press(window_, IDC_STATUS);
+    ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, at(680), at(332)); }, 5s));
+    HWND w = window_, f = OpenTool(w, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
+    HWND v = OpenTool(w, IDC_LOG, logviewer::LogViewerClassName);
+    RECT r{}, c{};
+    for (auto [tool, width, height] : {std::tuple{f, 900, 560}, {v, 760, 520}})
+        EXPECT_TRUE(::GetWindowRect(tool, &r) && r.right - r.left == at(width) && r.bottom - r.top == at(height));
+    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height in the Part
+    for (auto [window, id, part] :
+         {Row{w, 1011, {12, 17, 22, 22}}, {w, 1001, {44, 6, 140, 32}}, {w, 1005, {194, 6, 140, 32}},
+          {w, 1006, {494, 6, 80, 32}}, {w, 1007, {580, 6, 82, 32}}, {w, 1010, {12, 48, -24, 260}},
+          {f, 2007, {12, 12, 130, 32}}, {f, 2005, {152, 12, 130, 32}}, {f, 2003, {292, 12, 150, 32}},
+          {f, 2006, {452, 12, 130, 32}}, {f, 2002, {12, -44, 130, 32}}, {f, 2004, {-142, -44, 130, 32}},
+          {f, 2001, {12, 54, -24, -108}}, {v, 3001, {12, 12, -24, -66}}, {v, 3002, {12, -44, 130, 32}},
+          {v, 3004, {152, -44, 130, 32}}, {v, 3003, {-142, -44, 130, 32}}}) {
+        HWND control = ::GetDlgItem(window, id);
+        ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r),
+                          ::GetWindowRect(control, &r) && ::GetClientRect(window, &c) ? 2 : 0);
+        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(part[3], c.bottom) - height;
+        // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
+        EXPECT_TRUE(r.left == at(part[0], c.right) && r.top == at(part[1], c.bottom) && width == at(part[2], c.right) &&
+                    (!trim || (id == 2001 && trim > 0 && trim < Send(control, LB_GETITEMHEIGHT))))
+            << id << " at " << dpi << ": " << r.left << " " << r.top << " " << width << " " << height;
+        // Texts: a button's (Start/Stop's wider one) 8 and 4 pixels (scaled) from its edges; the panel's inside it.
+        const bool button = part[3] == 32;
+        const SIZE extent = TextExtent(id == 1001 ? L"Start server" : TextOf(control), dpi);
+        EXPECT_TRUE((!button && id != 1010) ||
+                    (width - extent.cx >= 2 * at(button ? 8 : 0) && height - extent.cy >= 2 * at(button ? 4 : 0)))
+            << id << " at " << dpi << ": " << extent.cx << " x " << extent.cy << " in " << width << " x " << height;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
 
 // With one command word: acts on the one Quarvello.exe and prints the rectangle of the window to
 // picture as "left top width height": wait, status (expanded), files, log; or close.
