@@ -311,7 +311,9 @@ int main(int argc, char** argv) {
     if (command[0] == '-') return testing::InitGoogleTest(&argc, argv), RUN_ALL_TESTS();
     HWND window = WaitForWindow(ControlWindowClassName, nullptr, 30s), shown = window;  // Wine may start slowly
     if (command == "close") return window && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    if (command == "status") Press(window, IDC_STATUS), WaitUntil([&] { return ClientIs(window, 680, 332); }, 5s);
+    ::SetProcessDPIAware();  // rectangles in the screen's pixels at every scale
+    HWND panel = ::GetDlgItem(window, IDC_STATUS_TEXT);  // shown once the window is expanded
+    if (command == "status") Press(window, IDC_STATUS), WaitUntil([&] { return ::IsWindowVisible(panel); }, 5s);
     if (command == "files") shown = OpenTool(window, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
     if (command == "log") shown = OpenTool(window, IDC_LOG, logviewer::LogViewerClassName);
     RECT r{};
