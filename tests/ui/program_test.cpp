@@ -236,35 +236,21 @@ TEST_F(Program, StartStopUnderLoadNeverClaimsRunningFalsely) {
 }
 
 // The screen's scale for the programs started next: the prefix's LogPixels, which each new
-// process reads as it starts; the old value, or its absence, comes back afterwards.
+// process reads as it starts; the old value, or its absence, comes back when the test ends.
 struct AtDpi : Program, testing::WithParamInterface<int> {
-    void SetUp() override {
+    AtDpi() : hadOld_(!::RegGetValueW(HKEY_CURRENT_USER, Desktop, Name, RRF_RT_DWORD, nullptr, &old_, &size_)) {
         ::SetProcessDPIAware();  // so that this driver reads the program's physical pixels
-        hadOld_ = !::RegGetValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels", RRF_RT_DWORD, nullptr, &old_, &size_);
-        SetLogPixels(GetParam()), Program::SetUp();
+        const DWORD dpi = GetParam();
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, Name, REG_DWORD, &dpi, sizeof dpi);
     }
-    void TearDown() override {
-        Program::TearDown();
-        hadOld_ ? SetLogPixels(old_) : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels");
+    ~AtDpi() override {  // after TearDown has ended the program
+        hadOld_ ? ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, Name, REG_DWORD, &old_, sizeof old_)
+                : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, Desktop, Name);
     }
-    static LONG SetLogPixels(DWORD dpi) {
-        return ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-    static constexpr wchar_t Desktop[] = L"Control Panel\\Desktop";
+    static constexpr const wchar_t *Desktop = L"Control Panel\\Desktop", *Name = L"LogPixels";
     DWORD old_ = 0, size_ = sizeof old_;
-    bool hadOld_ = false;
+    const bool hadOld_;
 };
-
-// Width of the widest line and height of all, as the controls draw them, in the program's font
-// recipe at dpi (its fonts are objects of its own process, so the same recipe stands in).
-SIZE TextExtent(const std::wstring& text, int dpi) {
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ previous = ::SelectObject(screen, CreateUiFont(dpi));
-    RECT r{};
-    ::DrawTextW(screen, text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-    ::DeleteObject(::SelectObject(screen, previous));
-    return ::ReleaseDC(nullptr, screen), SIZE{r.right, r.bottom};
-}
 
 // Each window and control at its 96-DPI size scaled (a negative length: that far from the client's
 // right or bottom edge); each button's text with room on every side; all lines of the status panel in it.
@@ -275,11 +261,19 @@ TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
     ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, at(680), at(332)); }, 5s));
     HWND w = window_, f = OpenTool(w, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
     HWND v = OpenTool(w, IDC_LOG, logviewer::LogViewerClassName);
+    // Texts measured as the controls draw them, in the program's font recipe at this DPI (its own
+    // fonts are objects of its process): the widest line and the height of all.
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(dc, CreateUiFont(dpi));
+    const auto extentOf = [dc](const std::wstring& text) {
+        RECT e{};
+        return ::DrawTextW(dc, text.c_str(), -1, &e, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS), e;
+    };
     RECT r{}, c{};
     for (auto [tool, width, height] : {std::tuple{f, 900, 560}, {v, 760, 520}})
         EXPECT_TRUE(::GetWindowRect(tool, &r) && r.right - r.left == at(width) && r.bottom - r.top == at(height));
-    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height in the Part
-    for (auto [window, id, part] :
+    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height at 96 DPI
+    for (auto [window, id, base] :
          {Row{w, 1011, {12, 17, 22, 22}}, {w, 1001, {44, 6, 140, 32}}, {w, 1005, {194, 6, 140, 32}},
           {w, 1006, {494, 6, 80, 32}}, {w, 1007, {580, 6, 82, 32}}, {w, 1010, {12, 48, -24, 260}},
           {f, 2007, {12, 12, 130, 32}}, {f, 2005, {152, 12, 130, 32}}, {f, 2003, {292, 12, 150, 32}},
@@ -289,18 +283,19 @@ TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
         HWND control = ::GetDlgItem(window, id);
         ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r),
                           ::GetWindowRect(control, &r) && ::GetClientRect(window, &c) ? 2 : 0);
-        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(part[3], c.bottom) - height;
+        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(base[3], c.bottom) - height;
         // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
-        EXPECT_TRUE(r.left == at(part[0], c.right) && r.top == at(part[1], c.bottom) && width == at(part[2], c.right) &&
+        EXPECT_TRUE(r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && width == at(base[2], c.right) &&
                     (!trim || (id == 2001 && trim > 0 && trim < Send(control, LB_GETITEMHEIGHT))))
             << id << " at " << dpi << ": " << r.left << " " << r.top << " " << width << " " << height;
         // Texts: a button's (Start/Stop's wider one) 8 and 4 pixels (scaled) from its edges; the panel's inside it.
-        const bool button = part[3] == 32;
-        const SIZE extent = TextExtent(id == 1001 ? L"Start server" : TextOf(control), dpi);
+        const bool button = base[3] == 32;
+        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(control));
         EXPECT_TRUE((!button && id != 1010) ||
-                    (width - extent.cx >= 2 * at(button ? 8 : 0) && height - extent.cy >= 2 * at(button ? 4 : 0)))
-            << id << " at " << dpi << ": " << extent.cx << " x " << extent.cy << " in " << width << " x " << height;
+                    (width - text.right >= 2 * at(button ? 8 : 0) && height - text.bottom >= 2 * at(button ? 4 : 0)))
+            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << width << " x " << height;
     }
+    ::DeleteObject(::SelectObject(dc, previous)), ::ReleaseDC(nullptr, dc);
 }
 INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
 
