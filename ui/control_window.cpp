@@ -21,7 +21,8 @@ HINSTANCE InstanceOf(HWND window) {
 ControlWindowLayout CurrentLayout(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
-    return LayOutControlWindow(client.right - client.left, client.bottom - client.top, statusPanelVisible);
+    return LayOutControlWindow(client.right - client.left, client.bottom - client.top, statusPanelVisible,
+                               WindowDpi(window));
 }
 
 void MoveControl(HWND window, int id, const ControlRect& rect) {
@@ -95,6 +96,15 @@ void OnStatus(HWND window) {
     ApplyControlLayout(window);
 }
 
+// The window moved to a monitor of another scale: the suggested place, then the fonts, size and
+// layout for the new DPI.
+void OnDpiChanged(HWND window, LPARAM suggested) {
+    MoveToSuggestedRect(window, suggested);
+    FontForDpi(UiFont, WindowDpi(window));
+    SizeWindowToClientHeight(window, statusPanelVisible ? ExpandedClientHeight : CollapsedClientHeight);
+    ApplyControlLayout(window);
+}
+
 bool OnCommand(HWND window, int id) {
     switch (id) {
     case IDC_START_STOP: OnStartStop(window); return true;
@@ -117,10 +127,11 @@ COLORREF ToColorRef(Rgb color) { return RGB(color.red, color.green, color.blue);
 
 void DrawIndicator(const DRAWITEMSTRUCT& item) {
     const RECT& r = item.rcItem;
+    const int dpi = WindowDpi(item.hwndItem);
     ::FillRect(item.hDC, &r, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    const EllipseBox box = IndicatorEllipse({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    const EllipseBox box = IndicatorEllipse({r.left, r.top, r.right - r.left, r.bottom - r.top}, dpi);
     HBRUSH brush = ::CreateSolidBrush(ToColorRef(IndicatorColor(server::TheWebServer.running.load())));
-    HPEN pen = ::CreatePen(PS_SOLID, 1, ToColorRef(IndicatorOutlineColor));
+    HPEN pen = ::CreatePen(PS_SOLID, ScaleForDpi(1, dpi), ToColorRef(IndicatorOutlineColor));
     HGDIOBJ previousBrush = ::SelectObject(item.hDC, brush);
     HGDIOBJ previousPen = ::SelectObject(item.hDC, pen);
     ::Ellipse(item.hDC, box.left, box.top, box.right, box.bottom);
@@ -168,6 +179,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM: return OnDrawItem(window, wParam, lParam);
     case WM_ERASEBKGND: return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_CTLCOLORSTATIC: return OnStaticColor(reinterpret_cast<HDC>(wParam));
+    case WM_DPICHANGED: OnDpiChanged(window, lParam); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
@@ -187,9 +199,10 @@ void RegisterControlWindowClass(HINSTANCE instance) {
 }
 
 HWND CreateControlWindow(HINSTANCE instance) {
+    const int dpi = WindowDpi(nullptr);  // the screen's: the window is not there yet
     return ::CreateWindowExW(0, ControlWindowClassName, ControlWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                             CW_USEDEFAULT, InitialWindowWidth, InitialWindowHeight, nullptr, nullptr, instance,
-                             nullptr);
+                             CW_USEDEFAULT, ScaleForDpi(InitialWindowWidth, dpi),
+                             ScaleForDpi(InitialWindowHeight, dpi), nullptr, nullptr, instance, nullptr);
 }
 
 void RemoveSizingFrame(HWND window) {
@@ -215,13 +228,13 @@ void ApplyControlLayout(HWND window) {
 }
 
 void SizeWindowToClientHeight(HWND window, int height) {
-    RECT wanted{0, 0, ControlWindowClientWidth, height};
+    const int dpi = WindowDpi(window);
+    RECT wanted{0, 0, 0, 0};  // what the frame adds, whatever the client
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
-    ::AdjustWindowRectEx(&wanted, style, FALSE, exStyle);
-    const FrameWidening frame{-wanted.left, -wanted.top, wanted.right - ControlWindowClientWidth,
-                              wanted.bottom - height};
-    const WindowSize size = WindowSizeForClientHeight(height, frame);
+    AdjustWindowRectForDpi(wanted, style, exStyle, dpi);
+    const FrameWidening frame{-wanted.left, -wanted.top, wanted.right, wanted.bottom};
+    const WindowSize size = WindowSizeForClientHeight(height, frame, dpi);
     RECT current{};
     ::GetWindowRect(window, &current);
     ::SetWindowPos(window, nullptr, current.left, current.top, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);

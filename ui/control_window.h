@@ -18,7 +18,7 @@ void RemoveSizingFrame(HWND window);
 // Places every control for the current client size and the panel state.
 void ApplyControlLayout(HWND window);
 // Sizes the window for a client of 680 x height in its current style, less 16 pixels of
-// height, keeping its top-left corner.
+// height (all at 96 DPI, scaled to the window's), keeping its top-left corner.
 void SizeWindowToClientHeight(HWND window, int height);
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

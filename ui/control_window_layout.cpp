@@ -8,29 +8,33 @@ const wchar_t* StartStopText(bool running) { return running ? L"Stop server" : L
 
 Rgb IndicatorColor(bool running) { return running ? RunningColor : StoppedColor; }
 
-EllipseBox IndicatorEllipse(const ControlRect& item) {
-    const int diameter = std::min(item.width, item.height) - 2;
-    return {item.x + 2, item.y + 2, item.x + diameter, item.y + diameter};
+EllipseBox IndicatorEllipse(const ControlRect& item, int dpi) {
+    const int inset = ScaleForDpi(2, dpi), diameter = std::min(item.width, item.height) - inset;
+    return {item.x + inset, item.y + inset, item.x + diameter, item.y + diameter};
 }
 
-int StatusTextHeight(int clientHeight) { return std::max(std::min(clientHeight - 60, 260), 60); }
+int StatusTextHeight(int clientHeight, int dpi) {
+    const auto scaled = [dpi](int length) { return ScaleForDpi(length, dpi); };
+    return std::max(std::min(clientHeight - scaled(60), scaled(260)), scaled(60));
+}
 
-ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible) {
+ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible, int dpi) {
     ControlWindowLayout layout{};
-    layout.indicator = {12, 17, 22, 22};
-    layout.startStop = {44, 6, 140, 32};
-    layout.fileManager = {194, 6, 140, 32};
+    layout.indicator = ScaleRect(ControlRect{12, 17, 22, 22}, dpi);
+    layout.startStop = ScaleRect(ControlRect{44, 6, 140, 32}, dpi);
+    layout.fileManager = ScaleRect(ControlRect{194, 6, 140, 32}, dpi);
     // The gap from 334 to 494 stays empty.
-    layout.log = {494, 6, 80, 32};
-    layout.status = {580, 6, 82, 32};
-    layout.statusText = {12, 48, clientWidth - 24, StatusTextHeight(clientHeight)};
+    layout.log = ScaleRect(ControlRect{494, 6, 80, 32}, dpi);
+    layout.status = ScaleRect(ControlRect{580, 6, 82, 32}, dpi);
+    layout.statusText = {ScaleForDpi(12, dpi), ScaleForDpi(48, dpi), clientWidth - ScaleForDpi(24, dpi),
+                         StatusTextHeight(clientHeight, dpi)};
     layout.statusTextVisible = statusPanelVisible;
     return layout;
 }
 
-WindowSize WindowSizeForClientHeight(int clientHeight, const FrameWidening& frame) {
-    return {frame.left + ControlWindowClientWidth + frame.right,
-            frame.top + clientHeight + frame.bottom - ClientHeightShortfall};
+WindowSize WindowSizeForClientHeight(int clientHeight, const FrameWidening& frame, int dpi) {
+    return {frame.left + ScaleForDpi(ControlWindowClientWidth, dpi) + frame.right,
+            frame.top + ScaleForDpi(clientHeight, dpi) + frame.bottom - ScaleForDpi(ClientHeightShortfall, dpi)};
 }
 
 }  // namespace ui

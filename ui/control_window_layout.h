@@ -1,9 +1,11 @@
 #pragma once
 // What the control window shows and where, as plain values: control ids, button texts, the
 // indicator's colours, the controls' rectangles and the window's size. The window code only
-// feeds these functions and applies their results.
+// feeds these functions and applies their results. Lengths are given for 96 DPI; each function
+// takes the window's DPI and scales them (ui/dpi_scale.h).
 #include <cstdint>
 
+#include "ui/dpi_scale.h"
 #include "ui/version.h"
 
 namespace ui {
@@ -50,16 +52,16 @@ struct ControlRect {
 };
 
 // The ellipse's bounding box (left, top, right, bottom) inside an indicator item rectangle:
-// a circle of the smaller side less 2, inset by 2 at the left and top.
+// a circle of the smaller side less 2, inset by 2 at the left and top (2 at 96 DPI, scaled).
 struct EllipseBox {
     int left, top, right, bottom;
     friend bool operator==(const EllipseBox&, const EllipseBox&) = default;
 };
-EllipseBox IndicatorEllipse(const ControlRect& item);
+EllipseBox IndicatorEllipse(const ControlRect& item, int dpi);
 
 // The status text's height for a client height: clientHeight - 60, at most 260, then at
-// least 60.
-int StatusTextHeight(int clientHeight);
+// least 60 (each at 96 DPI, scaled).
+int StatusTextHeight(int clientHeight, int dpi);
 
 struct ControlWindowLayout {
     ControlRect indicator, startStop, fileManager, log, status, statusText;
@@ -68,7 +70,7 @@ struct ControlWindowLayout {
 // Where each control goes for a client area of width x height. The buttons and the indicator
 // do not depend on the size; the status text fills the width below them, and is shown only
 // while the panel is.
-ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible);
+ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible, int dpi);
 
 // What the window frame adds on each side of the client area (all >= 0 for a normal frame).
 struct FrameWidening {
@@ -78,8 +80,9 @@ struct WindowSize {
     int width, height;
     friend bool operator==(const WindowSize&, const WindowSize&) = default;
 };
-// The outer size for a client of ControlWindowClientWidth x clientHeight in the given frame,
-// made ClientHeightShortfall pixels lower: the client comes out at clientHeight - 16.
-WindowSize WindowSizeForClientHeight(int clientHeight, const FrameWidening& frame);
+// The outer size for a client of ControlWindowClientWidth x clientHeight (both at 96 DPI,
+// scaled) in the given frame, made ClientHeightShortfall pixels (scaled) lower: at 96 DPI the
+// client comes out at clientHeight - 16.
+WindowSize WindowSizeForClientHeight(int clientHeight, const FrameWidening& frame, int dpi);
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include "http_table.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
+#include "ui/controls.h"
 #include "ui/filemanager/file_manager_window.h"
 #include "ui/filemanager/file_operations.h"
 #include "ui/logviewer/log_viewer_window.h"
@@ -309,6 +310,70 @@ TEST_F(Program, DISABLED_StatusRefreshesStayBriefWhilePort80DropsPackets) {
     EXPECT_EQ(TextOf(window_, IDC_STATUS_TEXT), Panel(false, false));
 }
 
+// The screen's scale for the programs started next: the prefix's LogPixels, which each new
+// process reads as it starts; the old value, or its absence, comes back when the test ends.
+struct AtDpi : Program, testing::WithParamInterface<int> {
+    AtDpi() : hadOld_(!::RegGetValueW(HKEY_CURRENT_USER, Desktop, Name, RRF_RT_DWORD, nullptr, &old_, &size_)) {
+        ::SetProcessDPIAware();  // so that this driver reads the program's physical pixels
+        const DWORD dpi = GetParam();
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, Name, REG_DWORD, &dpi, sizeof dpi);
+    }
+    ~AtDpi() override {  // after TearDown has ended the program
+        hadOld_ ? ::RegSetKeyValueW(HKEY_CURRENT_USER, Desktop, Name, REG_DWORD, &old_, sizeof old_)
+                : ::RegDeleteKeyValueW(HKEY_CURRENT_USER, Desktop, Name);
+    }
+    static constexpr const wchar_t *Desktop = L"Control Panel\\Desktop", *Name = L"LogPixels";
+    DWORD old_ = 0, size_ = sizeof old_;
+    const bool hadOld_;
+};
+
+// Each window and control at its 96-DPI size scaled (a negative length: that far from the client's
+// right or bottom edge); each button's text with room on every side; all lines of the status panel in it.
+TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
+    const int dpi = GetParam();
+    const auto at = [dpi](int n, LONG edge = 0) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    Press(window_, IDC_STATUS);
+    ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, at(680), at(332)); }, Ceiling));
+    HWND w = window_, f = OpenTool(w, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
+    HWND v = OpenTool(w, IDC_LOG, logviewer::LogViewerClassName);
+    // Texts measured as the controls draw them, in the program's font recipe at this DPI (its own
+    // fonts are objects of its process): the widest line and the height of all.
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(dc, CreateUiFont(dpi));
+    const auto extentOf = [dc](const std::wstring& text) {
+        RECT e{};
+        return ::DrawTextW(dc, text.c_str(), -1, &e, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS), e;
+    };
+    RECT r{}, c{};
+    for (auto [tool, width, height] : {std::tuple{f, 900, 560}, {v, 760, 520}})
+        EXPECT_TRUE(::GetWindowRect(tool, &r) && r.right - r.left == at(width) && r.bottom - r.top == at(height));
+    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height at 96 DPI
+    for (auto [window, id, base] :
+         {Row{w, 1011, {12, 17, 22, 22}}, {w, 1001, {44, 6, 140, 32}}, {w, 1005, {194, 6, 140, 32}},
+          {w, 1006, {494, 6, 80, 32}}, {w, 1007, {580, 6, 82, 32}}, {w, 1010, {12, 48, -24, 260}},
+          {f, 2007, {12, 12, 130, 32}}, {f, 2005, {152, 12, 130, 32}}, {f, 2003, {292, 12, 150, 32}},
+          {f, 2006, {452, 12, 130, 32}}, {f, 2002, {12, -44, 130, 32}}, {f, 2004, {-142, -44, 130, 32}},
+          {f, 2001, {12, 54, -24, -108}}, {v, 3001, {12, 12, -24, -66}}, {v, 3002, {12, -44, 130, 32}},
+          {v, 3004, {152, -44, 130, 32}}, {v, 3003, {-142, -44, 130, 32}}}) {
+        HWND control = ::GetDlgItem(window, id);
+        ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r),
+                          ::GetWindowRect(control, &r) && ::GetClientRect(window, &c) ? 2 : 0);
+        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(base[3], c.bottom) - height;
+        // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
+        EXPECT_TRUE(r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && width == at(base[2], c.right) &&
+                    (!trim || (id == 2001 && trim > 0 && trim < Send(control, LB_GETITEMHEIGHT))))
+            << id << " at " << dpi << ": " << r.left << " " << r.top << " " << width << " " << height;
+        // Texts: a button's (Start/Stop's wider one) 8 and 4 pixels (scaled) from its edges; the panel's inside it.
+        const bool button = base[3] == 32;
+        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(control));
+        EXPECT_TRUE((!button && id != 1010) ||
+                    (width - text.right >= 2 * at(button ? 8 : 0) && height - text.bottom >= 2 * at(button ? 4 : 0)))
+            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << width << " x " << height;
+    }
+    ::DeleteObject(::SelectObject(dc, previous)), ::ReleaseDC(nullptr, dc);
+}
+INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
+
 // With one command word: acts on the one Quarvello.exe and prints the rectangle of the window to
 // picture as "left top width height": wait, status (expanded), files, log; or close.
 int main(int argc, char** argv) {
@@ -316,7 +381,9 @@ int main(int argc, char** argv) {
     if (command[0] == '-') return testing::InitGoogleTest(&argc, argv), RUN_ALL_TESTS();
     HWND window = WaitForWindow(ControlWindowClassName, nullptr, 30s), shown = window;  // Wine may start slowly
     if (command == "close") return window && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
-    if (command == "status") Press(window, IDC_STATUS), WaitUntil([&] { return ClientIs(window, 680, 332); }, Ceiling);
+    ::SetProcessDPIAware();  // rectangles in the screen's pixels at every scale
+    HWND panel = ::GetDlgItem(window, IDC_STATUS_TEXT);  // shown once the window is expanded
+    if (command == "status") Press(window, IDC_STATUS), WaitUntil([&] { return ::IsWindowVisible(panel); }, Ceiling);
     if (command == "files") shown = OpenTool(window, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
     if (command == "log") shown = OpenTool(window, IDC_LOG, logviewer::LogViewerClassName);
     RECT r{};

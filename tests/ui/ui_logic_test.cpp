@@ -11,19 +11,28 @@
 using namespace ui;
 using namespace std::string_literals;
 
-TEST(ControlWindowLayout, IndicatorControlsAndStatusTextHeight) {
-    for (auto [item, box] : {std::pair<ControlRect, EllipseBox>{{12, 17, 22, 22}, {14, 19, 32, 37}},
-                             {{0, 0, 30, 22}, {2, 2, 20, 20}}, {{5, 5, 10, 40}, {7, 7, 13, 13}}})  // the smaller side
-        EXPECT_EQ(IndicatorEllipse(item), box) << item.width << "x" << item.height;
-    for (auto [client, text] : {std::pair{332, 260}, {320, 260}, {319, 259}, {999, 260}, {121, 61}, {120, 60}, {0, 60}})
-        EXPECT_EQ(StatusTextHeight(client), text) << client;
-    const ControlRect top[]{{12, 17, 22, 22}, {44, 6, 140, 32}, {194, 6, 140, 32}, {494, 6, 80, 32}, {580, 6, 82, 32}};
-    using Row = std::tuple<int, int, bool, ControlRect>;  // client width, height, panel shown, status text
-    for (auto [w, h, shown, text] : {Row{800, 200, true, {12, 48, 776, 140}}, {0, 0, false, {12, 48, -24, 60}}}) {
-        const ControlWindowLayout l = LayOutControlWindow(w, h, shown);
-        const ControlRect got[] = {l.indicator, l.startStop, l.fileManager, l.log, l.status};
-        EXPECT_TRUE(std::ranges::equal(got, top) && l.statusText == text && l.statusTextVisible == shown) << w;
-    }
+// Lengths at 96 DPI times DPI / 96, halves away from zero as MulDiv rounds them.
+TEST(ScaleForDpi, RoundsAsMulDivAtEveryScale) {
+    for (auto [length, dpi, scaled] : {std::tuple{7, 96, 7}, {2, 120, 3}, {-2, 120, -3}, {1, 120, 1}, {1, 144, 2},
+                                       {-1, 144, -2}, {22, 144, 33}, {2, 168, 4}, {3, 168, 5}, {1, 192, 2}})
+        EXPECT_EQ(ScaleForDpi(length, dpi), scaled) << length << " at " << dpi;
+    // 10 points (MulDiv(10, dpi, 72)); 12 pixels at 96 DPI.
+    EXPECT_TRUE(UiFontHeight(96) == -13 && UiFontHeight(168) == -23 && UiFontHeight(192) == -27 &&
+                LogTextFontHeight(96) == -12 && LogTextFontHeight(120) == -15);
+}
+
+// The window sizes and the rectangles at usual sizes are checked on the exe at three scales.
+TEST(ControlWindowLayout, IndicatorAndStatusTextHeightAndATinyWindow) {
+    for (auto [item, dpi, box] : {std::tuple<ControlRect, int, EllipseBox>{{12, 17, 22, 22}, 96, {14, 19, 32, 37}},
+                                  {{0, 0, 30, 22}, 96, {2, 2, 20, 20}}, {{5, 5, 10, 40}, 96, {7, 7, 13, 13}},
+                                  {{24, 34, 44, 44}, 192, {28, 38, 64, 74}}})  // the smaller side, less 2 scaled
+        EXPECT_EQ(IndicatorEllipse(item, dpi), box) << item.width << "x" << item.height;
+    for (auto [client, dpi, text] : {std::tuple{332, 96, 260}, {320, 96, 260}, {319, 96, 259}, {121, 96, 61},
+                                     {120, 96, 60}, {0, 96, 60}, {480, 144, 390}, {479, 144, 389}, {181, 144, 91},
+                                     {180, 144, 90}, {664, 192, 520}, {0, 192, 120}})
+        EXPECT_EQ(StatusTextHeight(client, dpi), text) << client << " at " << dpi;
+    for (auto [dpi, text] : {std::pair{96, ControlRect{12, 48, -24, 60}}, {192, {24, 96, -48, 120}}})  // 0 x 0
+        EXPECT_EQ(LayOutControlWindow(0, 0, true, dpi).statusText, text) << dpi;
 }
 
 TEST(StatusText, TwelveLinesInEveryState) {
@@ -39,11 +48,11 @@ TEST(StatusText, TwelveLinesInEveryState) {
     testing_support::ScopedDataFolder data;
     server::WebServer webServer;
     webServer.webRootPath = L"/elsewhere/";
-    webServer.running.store(true);
-    EXPECT_EQ(CurrentStatusText(webServer), ComposeStatusText(true, false, L"/elsewhere/", storage::LogFilePath()));
-    webServer.running.store(false);
-    const std::wstring stopped = ComposeStatusText(false, false, storage::WebRootPath(), storage::LogFilePath());
-    EXPECT_EQ(CurrentStatusText(webServer), stopped);
+    for (bool running : {true, false}) {
+        webServer.running.store(running);
+        const std::wstring root = running ? L"/elsewhere/" : storage::WebRootPath();
+        EXPECT_EQ(CurrentStatusText(webServer), ComposeStatusText(running, false, root, storage::LogFilePath()));
+    }
 }
 
 TEST(FileRules, NamesConfirmationDialogResultAndNotepad) {
@@ -69,26 +78,19 @@ TEST(FileRules, NamesConfirmationDialogResultAndNotepad) {
     EXPECT_EQ(NotepadCommandLine(L"C:\\J\u00F6rg\\", L"my page.html"), L"notepad.exe \"C:\\J\u00F6rg\\my page.html\"");
 }
 
-TEST(ToolWindows, LayoutsAtUsualAndTinySizesAndTheLogText) {
+// Tiny windows, which the exe's tests do not make: the list at its floor; no floor in the log viewer.
+TEST(ToolWindows, LayoutsAtTinySizesAndTheLogText) {
     using R = filemanager::ControlRect;
-    for (auto [width, height, refresh, close, list] :
-         {std::tuple<int, int, R, R, R>{884, 521, {12, 477, 130, 32}, {742, 477, 130, 32}, {12, 54, 860, 413}},
-          {300, 150, {12, 106, 130, 32}, {158, 106, 130, 32}, {12, 54, 276, 60}},  // the list at its floor
-          {0, 0, {12, -44, 130, 32}, {-142, -44, 130, 32}, {12, 54, -24, 60}}}) {
-        const filemanager::FileManagerRects r = filemanager::LayoutFileManager(width, height);
-        EXPECT_TRUE(r.explorer == (R{12, 12, 130, 32}) && r.importFiles == (R{152, 12, 130, 32}) &&
-                    r.deleteFiles == (R{292, 12, 150, 32}) && r.notepad == (R{452, 12, 130, 32}) &&
-                    r.refresh == refresh && r.close == close && r.fileList == list)
-            << "file manager " << width;
+    for (auto [width, height, dpi, close, list] :
+         {std::tuple<int, int, int, R, R>{300, 150, 96, {158, 106, 130, 32}, {12, 54, 276, 60}},
+          {600, 300, 192, {316, 212, 260, 64}, {24, 108, 552, 120}},
+          {0, 0, 96, {-142, -44, 130, 32}, {12, 54, -24, 60}}}) {
+        const filemanager::FileManagerRects r = filemanager::LayoutFileManager(width, height, dpi);
+        EXPECT_TRUE(r.close == close && r.fileList == list) << "file manager " << width;
     }
-    using L = logviewer::ControlRect;
-    for (auto [width, height, refresh, clear, close, text] :
-         {std::tuple<int, int, L, L, L, L>{744, 481, {12, 437, 130, 32}, {152, 437, 130, 32}, {602, 437, 130, 32},
-                                           {12, 12, 720, 415}},
-          {0, 0, {12, -44, 130, 32}, {152, -44, 130, 32}, {-142, -44, 130, 32}, {12, 12, -24, -66}}}) {  // no floor
-        const logviewer::LogViewerRects r = logviewer::LayoutLogViewer(width, height);
-        EXPECT_TRUE(r.refresh == refresh && r.clearLog == clear && r.close == close && r.text == text) << width;
-    }
+    const logviewer::LogViewerRects r = logviewer::LayoutLogViewer(0, 0, 96);
+    EXPECT_TRUE(r.close == (logviewer::ControlRect{-142, -44, 130, 32}) &&
+                r.text == (logviewer::ControlRect{12, 12, -24, -66}));
     EXPECT_EQ(logviewer::LogViewText({"a", "", "caf\xC3\xA9 \xE2\x82\xAC", "a\xFF"}),
               L"a\r\n\r\ncaf\u00E9 \u20AC\r\na\uFFFD\r\n");
 }

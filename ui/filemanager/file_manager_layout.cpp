@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/dpi_scale.h"
+
 namespace ui::filemanager {
 
 namespace {
@@ -15,17 +17,19 @@ constexpr int ListHeightReserve = 108;  // the two rows and their margins
 constexpr int MinListHeight = 60;
 }  // namespace
 
-FileManagerRects LayoutFileManager(int clientWidth, int clientHeight) {
+FileManagerRects LayoutFileManager(int clientWidth, int clientHeight, int dpi) {
+    const auto scaled = [dpi](int length) { return ScaleForDpi(length, dpi); };
+    const int margin = scaled(Margin), buttonWidth = scaled(ButtonWidth), buttonHeight = scaled(ButtonHeight);
     FileManagerRects rects;
-    rects.explorer = {Margin, Margin, ButtonWidth, ButtonHeight};
-    rects.importFiles = {152, Margin, ButtonWidth, ButtonHeight};
-    rects.deleteFiles = {292, Margin, DeleteButtonWidth, ButtonHeight};
-    rects.notepad = {452, Margin, ButtonWidth, ButtonHeight};
-    const int bottomRow = clientHeight - BottomRowOffset;
-    rects.refresh = {Margin, bottomRow, ButtonWidth, ButtonHeight};
-    rects.close = {clientWidth - Margin - ButtonWidth, bottomRow, ButtonWidth, ButtonHeight};
-    rects.fileList = {Margin, ListTop, clientWidth - 2 * Margin,
-                      std::max(clientHeight - ListHeightReserve, MinListHeight)};
+    rects.explorer = {margin, margin, buttonWidth, buttonHeight};
+    rects.importFiles = {scaled(152), margin, buttonWidth, buttonHeight};
+    rects.deleteFiles = {scaled(292), margin, scaled(DeleteButtonWidth), buttonHeight};
+    rects.notepad = {scaled(452), margin, buttonWidth, buttonHeight};
+    const int bottomRow = clientHeight - scaled(BottomRowOffset);
+    rects.refresh = {margin, bottomRow, buttonWidth, buttonHeight};
+    rects.close = {clientWidth - scaled(Margin + ButtonWidth), bottomRow, buttonWidth, buttonHeight};
+    rects.fileList = {margin, scaled(ListTop), clientWidth - scaled(2 * Margin),
+                      std::max(clientHeight - scaled(ListHeightReserve), scaled(MinListHeight))};
     return rects;
 }
 

@@ -17,6 +17,7 @@ struct FileManagerRects {
 // The top row never moves; Refresh and Close keep their top 44 pixels above the client's
 // bottom edge and Close 142 pixels left of its right edge. The list keeps 12-pixel side
 // margins and is never lower than 60 pixels, so a tiny window lets it overlap the bottom row.
-FileManagerRects LayoutFileManager(int clientWidth, int clientHeight);
+// Every length is that at 96 DPI, scaled to dpi.
+FileManagerRects LayoutFileManager(int clientWidth, int clientHeight, int dpi);
 
 }  // namespace ui::filemanager

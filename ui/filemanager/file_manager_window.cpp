@@ -2,6 +2,7 @@
 
 #include "storage/data_folders.h"
 #include "ui/controls.h"
+#include "ui/dpi_scale.h"
 #include "ui/filemanager/file_list.h"
 #include "ui/filemanager/file_manager_layout.h"
 #include "ui/filemanager/file_operations.h"
@@ -55,7 +56,7 @@ HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(::GetWind
 FileManagerRects CurrentLayout(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
-    return LayoutFileManager(client.right - client.left, client.bottom - client.top);
+    return LayoutFileManager(client.right - client.left, client.bottom - client.top, WindowDpi(window));
 }
 
 // Created where the layout puts them, so no other rectangle is ever shown.
@@ -108,6 +109,11 @@ LRESULT CALLBACK FileManagerWndProc(HWND window, UINT message, WPARAM wParam, LP
         case WM_COMMAND:
             if (OnFileManagerCommand(window, LOWORD(wParam))) return 0;
             break;
+        case WM_DPICHANGED:  // moved to a monitor of another scale
+            MoveToSuggestedRect(window, lParam);
+            FontForDpi(UiFont, WindowDpi(window));
+            LayoutFileManager(window);
+            return 0;
         case WM_CLOSE: ::DestroyWindow(window); return 0;
         case WM_DESTROY: fileManagerWindow = nullptr; return 0;
         }
@@ -167,9 +173,11 @@ void ShowFileManager(HWND controlWindow) {
             RegisterFileManagerClass(instance);
             classRegistered = true;
         }
+        const int dpi = WindowDpi(controlWindow);
         fileManagerWindow = ::CreateWindowExW(WS_EX_DLGMODALFRAME, FileManagerClassName, FileManagerTitle,
-                                              WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, FileManagerWidth,
-                                              FileManagerHeight, controlWindow, nullptr, instance, nullptr);
+                                              WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                              ScaleForDpi(FileManagerWidth, dpi), ScaleForDpi(FileManagerHeight, dpi),
+                                              controlWindow, nullptr, instance, nullptr);
         if (fileManagerWindow == nullptr) return;
         ::ShowWindow(fileManagerWindow, SW_SHOW);
         ::UpdateWindow(fileManagerWindow);

@@ -1,5 +1,7 @@
 #include "ui/logviewer/log_viewer_layout.h"
 
+#include "ui/dpi_scale.h"
+
 namespace ui::logviewer {
 
 namespace {
@@ -10,13 +12,15 @@ constexpr int BottomRowOffset = 44;  // from the client's bottom edge to the but
 constexpr int TextGap = 22;          // the text's top margin and the 10 pixels between it and the buttons
 }  // namespace
 
-LogViewerRects LayoutLogViewer(int clientWidth, int clientHeight) {
-    const int bottomRow = clientHeight - BottomRowOffset;
+LogViewerRects LayoutLogViewer(int clientWidth, int clientHeight, int dpi) {
+    const auto scaled = [dpi](int length) { return ScaleForDpi(length, dpi); };
+    const int margin = scaled(Margin), buttonWidth = scaled(ButtonWidth), buttonHeight = scaled(ButtonHeight);
+    const int bottomRow = clientHeight - scaled(BottomRowOffset);
     LogViewerRects rects;
-    rects.refresh = {Margin, bottomRow, ButtonWidth, ButtonHeight};
-    rects.clearLog = {152, bottomRow, ButtonWidth, ButtonHeight};
-    rects.close = {clientWidth - Margin - ButtonWidth, bottomRow, ButtonWidth, ButtonHeight};
-    rects.text = {Margin, Margin, clientWidth - 2 * Margin, bottomRow - TextGap};
+    rects.refresh = {margin, bottomRow, buttonWidth, buttonHeight};
+    rects.clearLog = {scaled(152), bottomRow, buttonWidth, buttonHeight};
+    rects.close = {clientWidth - scaled(Margin + ButtonWidth), bottomRow, buttonWidth, buttonHeight};
+    rects.text = {margin, margin, clientWidth - scaled(2 * Margin), clientHeight - scaled(BottomRowOffset + TextGap)};
     return rects;
 }
 

@@ -6,6 +6,7 @@
 #include "storage/data_folders.h"
 #include "storage/log_writer.h"
 #include "ui/controls.h"
+#include "ui/dpi_scale.h"
 #include "ui/logviewer/log_tail.h"
 #include "ui/logviewer/log_viewer_layout.h"
 #include "ui/tool_windows.h"
@@ -39,7 +40,7 @@ HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(::GetWind
 LogViewerRects CurrentLayout(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
-    return LayoutLogViewer(client.right - client.left, client.bottom - client.top);
+    return LayoutLogViewer(client.right - client.left, client.bottom - client.top, WindowDpi(window));
 }
 
 HWND CreateControl(HWND window, DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
@@ -48,16 +49,15 @@ HWND CreateControl(HWND window, DWORD exStyle, const wchar_t* className, const w
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), InstanceOf(window), nullptr);
 }
 
-// A character height of 12 pixels at every resolution; the stock fixed font when Consolas
-// cannot be had.
-HFONT CreateLogTextFont() {
-    HFONT font = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Consolas");
-    if (font == nullptr) font = static_cast<HFONT>(::GetStockObject(SYSTEM_FIXED_FONT));
-    return font;
-}
-
 void SetFont(HWND control, HFONT font) { ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE); }
+
+// The text's font and the buttons' made for the window's DPI and given to its controls.
+void SetFontsForDpi(HWND window) {
+    const int dpi = WindowDpi(window);
+    SetFont(::GetDlgItem(window, IDC_LOG_TEXT), FontForDpi(LogTextFont, dpi));
+    HFONT buttonFont = FontForDpi(LogButtonFont, dpi);
+    for (const ButtonDefinition& button : Buttons) SetFont(::GetDlgItem(window, button.id), buttonFont);
+}
 
 // Refuses the window (-1) when the rich text library cannot be loaded; the next Log press
 // tries again.
@@ -68,15 +68,10 @@ LRESULT OnLogViewerCreate(HWND window) {
         return -1;
     }
     const LogViewerRects rects = CurrentLayout(window);
-    HWND text = CreateControl(window, WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"", TextStyle, rects.text, IDC_LOG_TEXT);
-    if (LogTextFont == nullptr) LogTextFont = CreateLogTextFont();
-    SetFont(text, LogTextFont);
-    if (LogButtonFont == nullptr) LogButtonFont = CreateUiFont();
-    HWND buttons[std::size(Buttons)];
-    for (std::size_t i = 0; i < std::size(Buttons); ++i)
-        buttons[i] = CreateControl(window, 0, L"BUTTON", Buttons[i].text, ButtonStyle, rects.*Buttons[i].rect,
-                                   Buttons[i].id);
-    for (HWND button : buttons) SetFont(button, LogButtonFont);
+    CreateControl(window, WS_EX_CLIENTEDGE, L"RICHEDIT50W", L"", TextStyle, rects.text, IDC_LOG_TEXT);
+    for (const ButtonDefinition& button : Buttons)
+        CreateControl(window, 0, L"BUTTON", button.text, ButtonStyle, rects.*button.rect, button.id);
+    SetFontsForDpi(window);
     ReloadLogView(window);
     LayoutLogViewer(window);
     return 0;
@@ -124,6 +119,11 @@ LRESULT CALLBACK LogViewerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND:
             if (OnLogViewerCommand(window, LOWORD(wParam))) return 0;
             break;
+        case WM_DPICHANGED:  // moved to a monitor of another scale
+            MoveToSuggestedRect(window, lParam);
+            SetFontsForDpi(window);
+            LayoutLogViewer(window);
+            return 0;
         case WM_CLOSE: ::DestroyWindow(window); return 0;
         case WM_DESTROY: logViewerWindow = nullptr; return 0;  // the library and fonts stay for the next one
         }
@@ -183,9 +183,11 @@ void ShowLogViewer(HWND controlWindow) {
             RegisterLogViewerClass(instance);
             classRegistered = true;
         }
+        const int dpi = WindowDpi(controlWindow);
         logViewerWindow = ::CreateWindowExW(WS_EX_DLGMODALFRAME, LogViewerClassName, LogViewerTitle,
-                                            WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, LogViewerWidth,
-                                            LogViewerHeight, controlWindow, nullptr, instance, nullptr);
+                                            WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                            ScaleForDpi(LogViewerWidth, dpi), ScaleForDpi(LogViewerHeight, dpi),
+                                            controlWindow, nullptr, instance, nullptr);
         if (logViewerWindow == nullptr) return;  // refused: the next press tries again
         ::ShowWindow(logViewerWindow, SW_SHOW);
         ::UpdateWindow(logViewerWindow);
