@@ -42,9 +42,7 @@ TEST_F(ServedFolder, SendDeadlineLetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
     EXPECT_EQ(ReadLog().counts[stalledRecord], 0) << "let go before the deadline";
     // 30 s past it at most: far more than load delays a wake-up, far less than a doubled deadline.
     EXPECT_TRUE(WaitUntil([&] { return ReadLog().counts[stalledRecord] == 1; }, 30s)) << "not let go at the deadline";
-    slow.join();
-    late.join();
-    deadline.join();
+    for (std::thread* reader : {&slow, &late, &deadline}) reader->join();
     CountsBackTo(baseline, 3, 30s);
     EXPECT_LT(platform::CurrentProcessCounts().residentBytes, baseline.residentBytes + 10'000'000);
     EXPECT_TRUE(slowWhole && lateWhole) << slowWhole << lateWhole;

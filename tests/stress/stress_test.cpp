@@ -32,10 +32,8 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
         {Request("GET", "/s.txt"), OkResponse("text/plain; charset=utf-8", Small), Record("GET", "/s.txt", 200)},
         {Request("GET", "/b.bin"), OkResponse(Binary, Big), Record("GET", "/b.bin", 200)},
         {Request("HEAD", "/b.bin"), OkResponse(Binary, Big, true), Record("HEAD", "/b.bin", 200)},
-        {Request("GET", "/none"), NotFound, Record("GET", "/none", 404)},
         {"POST /s.txt HTTP/1.1\r\nContent-Length: 65536\r\n\r\n" + std::string(65536, 'x'),
          std::string(server::MethodNotAllowedResponse.bytes), Record("POST", "/s.txt", 405)},
-        {Request("GET", "/../s.txt"), std::string(server::BadRequestResponse.bytes), Record("GET", "/../s.txt", 400)},
 #ifndef _WIN32  // under Wine a send to a peer that went away can block for good
         {Request("GET", "/r.bin"), "", Record("GET", "/r.bin", 200)},  // "": closed at once, so the body meets a reset
 #endif
@@ -70,8 +68,7 @@ TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
         clients.push_back(std::make_unique<LoopbackClient>());
         if (i >= 100) clients.back()->SendBytes("GET /none HTTP/1.1\r\n");
     }
-    std::atomic<bool> done{false};
-    std::atomic<int> live{0}, liveWrong{0};
+    std::atomic<int> live{0}, liveWrong{0}, done{false};
     std::thread trickle([&] {
         for (; !done; std::this_thread::sleep_for(100ms)) {
             for (int i = 100; i < 150; ++i) clients[i]->SendBytes("X");
@@ -99,8 +96,7 @@ TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
     EXPECT_EQ(WholeLog().counts[Record("GET", "/none", 404)], 50 + live.load());
 }
 
-// Thread 0 rewrites a file at 60 other lengths and removes the log folder at every 20th; the others
-// fetch the file until it is done, and once more after.
+// Thread 0 rewrites a file 60 times, removing the log folder at every 20th; the others fetch it meanwhile.
 TEST_F(Stress, FilesAndFoldersChangingUnderTheServerLeaveWholeAnswersAndWholeLines) {
     const std::string pattern = PatternBytes(1 << 20, 7);
     std::atomic<int> answered{0}, refused{0}, wrong{0}, removed{0};
@@ -147,9 +143,8 @@ TEST_F(Stress, HostileInputsNeverBringBackAFileFromOutsideTheWebRoot) {
     WholeLog();
 }
 
-// On Windows another program holds the log open, sharing nothing; natively its volume is full
-// (tools/test.d/log-volume-full makes it). The answers go on; the records that cannot be written are
-// dropped whole and the log resumes after.
+// The log held by another program sharing nothing (Windows), or its volume full (tools/test.d/log-volume-full):
+// the answers go on, the records that cannot be written are dropped whole, and the log resumes after.
 TEST_F(Stress, RecordsAreDroppedWholeWhileTheLogCannotBeWrittenAndResumeAfter) {
     const char* volume = std::getenv("QUARVELLO_SMALL_VOLUME");  // filled up to its last 64 KiB
 #ifdef _WIN32
@@ -159,9 +154,8 @@ TEST_F(Stress, RecordsAreDroppedWholeWhileTheLogCannotBeWrittenAndResumeAfter) {
 #else
     if (volume == nullptr) GTEST_SKIP() << "run by tools/test.d/log-volume-full";
 #endif
-    const int requests = volume ? 1200 : 10;
     const std::string target = "/" + std::string(60, 'x');
-    int answered = 0;
+    int requests = volume ? 1200 : 10, answered = 0;
     for (int i = 0; i < requests; ++i) answered += Exchange(Request("GET", target)).bytes == NotFound;
 #ifdef _WIN32
     ::CloseHandle(held);

@@ -6,9 +6,7 @@
 
 namespace testing_support {
 
-struct HttpCase {
-    std::string name, request, response, record;  // no record: the connection is not answered
-};
+struct HttpCase { std::string name, request, response, record; };  // no record: the connection is not answered
 struct HttpTable {  // the cases, and the table's named texts such as each fixed response
     std::map<std::string, std::string> named;
     std::vector<HttpCase> cases;

@@ -47,8 +47,7 @@ std::string PatternBytes(std::size_t size, unsigned seed);
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // A blocking client connection to 127.0.0.1:port, closed on destruction.
-class LoopbackClient {
-public:
+struct LoopbackClient {
     explicit LoopbackClient(std::uint16_t port = 80);
     ~LoopbackClient() { Close(); }
     bool Connected() const { return socket_ != platform::InvalidSocket; }
@@ -56,8 +55,6 @@ public:
     void ShutdownSend() { platform::ShutdownSend(socket_); }
     void Close();
     platform::Socket Handle() const { return socket_; }
-
-private:
     platform::Socket socket_ = platform::InvalidSocket;
 };
 
@@ -96,8 +93,7 @@ struct OtherListener {
 };
 
 // A running server on port 80 over a fresh data folder; stopped, its test settings reset, after each test.
-class ServedFolder : public ::testing::Test {
-protected:
+struct ServedFolder : ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     std::filesystem::path At(const std::wstring& relative) const;  // through UTF-8: one name everywhere

@@ -44,15 +44,6 @@ TEST(StatusText, TwelveLinesInEveryState) {
                       (running ? L"\n URL:               http://localhost/" : L"\n") +
                       L"\n\n Web Root:\n     C:\\J\u00F6rg\\\n Log:\n     \n\n Quarvello v1.0\n"
                       L" Serves one folder over HTTP on port 80.");
-    // While it runs, the root it serves (here with nothing listening); stopped, the next start's.
-    testing_support::ScopedDataFolder data;
-    server::WebServer webServer;
-    webServer.webRootPath = L"/elsewhere/";
-    for (bool running : {true, false}) {
-        webServer.running.store(running);
-        const std::wstring root = running ? L"/elsewhere/" : storage::WebRootPath();
-        EXPECT_EQ(CurrentStatusText(webServer), ComposeStatusText(running, false, root, storage::LogFilePath()));
-    }
 }
 
 TEST(FileRules, NamesConfirmationDialogResultAndNotepad) {
