@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "platform/sockets.h"
+#include "server/web_server.h"
 #include "ui/control_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -23,6 +24,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             ::DispatchMessageW(&message);
         }
     }
+    // Whatever ended the loop, the server is stopped (its accept thread joined) before the end.
+    server::TheWebServer.Stop();
     if (socketsHeld) platform::StopSockets();
     ::CoUninitialize();
     return 0;

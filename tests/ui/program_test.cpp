@@ -116,7 +116,7 @@ struct Program : ::testing::Test {
         ASSERT_TRUE(WaitUntil([&] {
             window_ = ::FindWindowW(ControlWindowClassName, nullptr);
             return window_ && (::IsWindowVisible(window_) || ::FindWindowW(L"#32770", L"Error"));
-        }, 30s));
+        }, 60s));
     }
     void TearDown() override {
         if (!Close()) ::TerminateProcess(process_, 1);
@@ -367,7 +367,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
 int main(int argc, char** argv) {
     const std::string command = argc == 2 ? argv[1] : "-";
     if (command[0] == '-') return testing::InitGoogleTest(&argc, argv), RUN_ALL_TESTS();
-    HWND window = WaitForWindow(ControlWindowClassName, nullptr, 30s), shown = window;  // Wine may start slowly
+    HWND window = WaitForWindow(ControlWindowClassName, nullptr, 60s), shown = window;  // Wine may start slowly
     if (command == "close") return window && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     ::SetProcessDPIAware();  // rectangles in the screen's pixels at every scale
     HWND panel = ::GetDlgItem(window, IDC_STATUS_TEXT);  // shown once the window is expanded
