@@ -7,6 +7,7 @@
 
 #include "server/system_error_text.h"
 #include "http_table.h"
+#include "start_evidence.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
 #include "ui/controls.h"
@@ -113,10 +114,12 @@ struct Program : ::testing::Test {
         process_ = HANDLE(::_wspawnl(_P_NOWAIT, exe, exe, nullptr));
         ASSERT_NE(process_, INVALID_HANDLE_VALUE);
         // Shown once the server has started, or held back by the box of a failed start.
-        ASSERT_TRUE(WaitUntil([&] {
+        const bool shown = WaitUntil([&] {
             window_ = ::FindWindowW(ControlWindowClassName, nullptr);
             return window_ && (::IsWindowVisible(window_) || ::FindWindowW(L"#32770", L"Error"));
-        }, 60s));
+        }, 60s);
+        if (!shown) ReportStartFailure(process_);
+        ASSERT_TRUE(shown);
     }
     void TearDown() override {
         if (!Close()) ::TerminateProcess(process_, 1);
@@ -363,10 +366,15 @@ TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
 }
 INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
 
-// With a command word (wait, status, files, log; close), acts on the one Quarvello.exe: "left top width height".
+// With a command word (wait, status, files, log; close; evidence), acts on the one Quarvello.exe: "left top width height".
 int main(int argc, char** argv) {
     const std::string command = argc == 2 ? argv[1] : "-";
+    ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,err+all");  // Wine's errors of the programs it starts, in its output
     if (command[0] == '-') return testing::InitGoogleTest(&argc, argv), RUN_ALL_TESTS();
+    if (command == "evidence") {  // of the one running Quarvello.exe, for a script that waited in vain
+        HANDLE process = FindRunningProgram();
+        return process ? ReportStartFailure(process), 0 : (std::printf("no Quarvello.exe is running\n"), 1);
+    }
     HWND window = WaitForWindow(ControlWindowClassName, nullptr, 60s), shown = window;  // Wine may start slowly
     if (command == "close") return window && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
     ::SetProcessDPIAware();  // rectangles in the screen's pixels at every scale
