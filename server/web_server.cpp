@@ -39,52 +39,36 @@ void RunConnection(void* raw) {
 bool WebServer::Start(platform::WindowHandle owner) {
     if (running.load()) return true;
 
+    // Every failure goes through here: what is open is released, then the box says why. Each
+    // text is built by the caller before, so its error code is the one of the failed call.
+    bool socketsStarted = false;
+    const auto fail = [&](const std::wstring& text) {
+        if (listenSocket != platform::InvalidSocket) platform::CloseSocket(listenSocket);
+        listenSocket = platform::InvalidSocket;
+        if (socketsStarted) platform::StopSockets();
+        ShowError(owner, text);
+        return false;
+    };
     webRootPath = storage::WebRootPath();
-    if (!storage::EnsureFolder(webRootPath)) {
-        ShowError(owner, L"Failed to create Web Root directory:\n" + webRootPath);
-        return false;
-    }
-    if (!platform::StartSockets()) {
-        ShowError(owner, L"WSAStartup failed.");
-        return false;
-    }
+    if (!storage::EnsureFolder(webRootPath)) return fail(L"Failed to create Web Root directory:\n" + webRootPath);
+    if (!(socketsStarted = platform::StartSockets())) return fail(L"WSAStartup failed.");
     listenSocket = platform::OpenTcpSocket();
-    if (listenSocket == platform::InvalidSocket) {
-        int code = platform::LastSocketError();
-        ShowError(owner, L"socket() failed:\n" + SystemErrorText(code));
-        platform::StopSockets();
-        return false;
-    }
+    if (listenSocket == platform::InvalidSocket)
+        return fail(L"socket() failed:\n" + SystemErrorText(platform::LastSocketError()));
     platform::SetListenerAddressOptions(listenSocket);
-    if (!platform::BindAnyAddress(listenSocket, ServerPort)) {
-        int code = platform::LastSocketError();
-        // Closed explicitly: on POSIX no library release closes it for us.
-        platform::CloseSocket(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        ShowError(owner, L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" + SystemErrorText(code) +
-                             L"\n\nNote: port 80 usually requires admin privileges, or the port is already in "
-                             L"use.\nRun as Administrator or free the port.");
-        platform::StopSockets();
-        return false;
-    }
-    if (!platform::ListenWithLargestBacklog(listenSocket)) {
-        int code = platform::LastSocketError();
-        platform::CloseSocket(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        ShowError(owner, L"listen() failed:\n" + SystemErrorText(code));
-        platform::StopSockets();
-        return false;
-    }
+    if (!platform::BindAnyAddress(listenSocket, ServerPort))
+        return fail(L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" +
+                    SystemErrorText(platform::LastSocketError()) +
+                    L"\n\nNote: port 80 usually requires admin privileges, or the port is already in "
+                    L"use.\nRun as Administrator or free the port.");
+    if (!platform::ListenWithLargestBacklog(listenSocket))
+        return fail(L"listen() failed:\n" + SystemErrorText(platform::LastSocketError()));
     stopRequested.store(false);
     try {
         servingPaths = std::make_shared<const ServingPaths>(ServingPaths{webRootPath, storage::LogFolderPath()});
         acceptThread = std::thread(AcceptLoop, std::ref(*this));
     } catch (...) {  // no thread, or no memory for its paths
-        platform::CloseListener(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        platform::StopSockets();
-        ShowError(owner, L"Failed to start the server thread.");
-        return false;
+        return fail(L"Failed to start the server thread.");
     }
     running.store(true);
     storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server started");
