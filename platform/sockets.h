@@ -31,6 +31,13 @@ bool BindAnyAddress(Socket s, std::uint16_t port);  // 0.0.0.0:port
 bool ListenWithLargestBacklog(Socket s);
 // Blocks until a connection arrives; InvalidSocket when the listener fails or is closed.
 Socket Accept(Socket listener, PeerAddress& peer);
+// What the error code of a failed Accept says, in the terms of the system it runs on.
+enum class AcceptFailure {
+    PeerGone,  // that one connection failed (reset or aborted before it was taken)
+    Shortage,  // the system ran short of descriptors, buffers or memory
+    Other,     // the listener was closed, or failed in a way no code here names
+};
+AcceptFailure ClassifyAcceptError(int code);
 bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port);  // blocking
 // The same, waiting at most milliseconds for the outcome (a non-blocking connect): false on a
 // refusal, an error or when the time runs out. The socket is left non-blocking, fit to be closed.

@@ -1,6 +1,5 @@
 #include "server/web_server.h"
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <system_error>
@@ -88,20 +87,8 @@ void WebServer::Stop() {
     storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server stopped");
 }
 
-AcceptStep StepAfterAcceptFailure(int code) {
-    switch (code) {
-    // Winsock: WSAECONNRESET, WSAECONNABORTED (a queued client reset before it was taken).
-    case 10054: case 10053:
-    // POSIX: errors of the new connection that accept passes on (Linux reports them there).
-    case ECONNABORTED: case ECONNRESET: case EPROTO: case EPERM: case ENETDOWN: case ENETUNREACH:
-    case EHOSTUNREACH: case ENOPROTOOPT: case EOPNOTSUPP: case ETIMEDOUT:
-        return AcceptStep::Next;
-    // Winsock: WSAEMFILE, WSAENOBUFS.
-    case 10024: case 10055:
-    case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
-        return AcceptStep::PauseThenNext;
-    }
-    return AcceptStep::End;  // the listener closed (EBADF, EINVAL, WSAENOTSOCK, WSAEINTR), or unknown
+AcceptStep StepAfterAcceptFailure(platform::AcceptFailure failure) {
+    return failure == platform::AcceptFailure::PeerGone ? AcceptStep::Next : AcceptStep::PauseThenNext;
 }
 
 void AcceptLoop(WebServer& server) {
@@ -111,10 +98,10 @@ void AcceptLoop(WebServer& server) {
         platform::PeerAddress peer;
         platform::Socket client = platform::Accept(listener, peer);
         if (client == platform::InvalidSocket) {
-            const AcceptStep step = StepAfterAcceptFailure(platform::LastSocketError());
+            const AcceptStep step = StepAfterAcceptFailure(platform::ClassifyAcceptError(platform::LastSocketError()));
             ++server.acceptFailures;
             // A Stop closes the listener under the accept, however the system reports that.
-            if (step == AcceptStep::End || server.stopRequested.load()) break;
+            if (server.stopRequested.load()) break;
             if (step == AcceptStep::PauseThenNext)
                 std::this_thread::sleep_for(std::chrono::milliseconds(AcceptPauseMs));
             continue;
