@@ -47,9 +47,6 @@ bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, 
 int Receive(Socket s, void* buffer, int length);
 int Peek(Socket s, void* buffer, int length);
 int Send(Socket s, const void* data, int length);
-// One call for two buffers (WSASend / writev); partial results as for Send.
-long long SendGather(Socket s, const void* first, std::size_t firstLength, const void* second,
-                     std::size_t secondLength);
 
 bool SetReceiveTimeout(Socket s, int milliseconds);
 bool SetSendTimeout(Socket s, int milliseconds);

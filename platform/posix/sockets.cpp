@@ -2,7 +2,6 @@
 // and the meaning of accept's error codes.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/uio.h>
 
 #include "socket_native.h"
 
@@ -24,18 +23,6 @@ bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, 
     socklen_t length = sizeof error;
     return ::poll(&outcome, 1, milliseconds) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
            error == 0;
-}
-
-long long SendGather(Socket s, const void* first, std::size_t firstLength, const void* second,
-                     std::size_t secondLength) {
-    iovec parts[2] = {{const_cast<void*>(first), firstLength}, {const_cast<void*>(second), secondLength}};
-    msghdr message{};
-    message.msg_iov = parts;
-    message.msg_iovlen = secondLength == 0 ? 1 : 2;
-    for (;;) {
-        ssize_t n = ::sendmsg(native::Of(s), &message, MSG_NOSIGNAL);
-        if (n >= 0 || errno != EINTR) return n;
-    }
 }
 
 AcceptFailure ClassifyAcceptError(int code) {

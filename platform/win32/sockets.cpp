@@ -41,18 +41,6 @@ bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, 
            !FD_ISSET(socket, &failed);
 }
 
-long long SendGather(Socket s, const void* first, std::size_t firstLength, const void* second,
-                     std::size_t secondLength) {
-    WSABUF parts[2];
-    parts[0].buf = static_cast<char*>(const_cast<void*>(first));
-    parts[0].len = static_cast<ULONG>(firstLength);
-    parts[1].buf = static_cast<char*>(const_cast<void*>(second));
-    parts[1].len = static_cast<ULONG>(secondLength);
-    DWORD sent = 0;
-    if (::WSASend(native::Of(s), parts, secondLength == 0 ? 1 : 2, &sent, 0, nullptr, nullptr) != 0) return -1;
-    return static_cast<long long>(sent);
-}
-
 AcceptFailure ClassifyAcceptError(int code) {
     switch (code) {
     case WSAECONNRESET: case WSAECONNABORTED:  // a queued client reset before it was taken
