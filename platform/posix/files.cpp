@@ -48,6 +48,8 @@ FileHandle OpenFileForRead(const std::wstring& path) {
     return FileHandle{fd < 0 ? -1 : fd};
 }
 
+FileHandle OpenFileForSharedRead(const std::wstring& path) { return OpenFileForRead(path); }
+
 bool IsRegularFile(const FileHandle& file) {
     struct stat info;
     return file.Valid() && ::fstat(Fd(file), &info) == 0 && S_ISREG(info.st_mode);

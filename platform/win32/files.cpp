@@ -35,6 +35,11 @@ FileHandle OpenFileForRead(const std::wstring& path) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle OpenFileForSharedRead(const std::wstring& path) {
+    return FromNative(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 bool IsRegularFile(const FileHandle& file) {
     if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK) return false;
     BY_HANDLE_FILE_INFORMATION info;
