@@ -35,9 +35,8 @@ bool CreateFolderTree(const std::wstring& path);
 FileHandle OpenFileForRead(const std::wstring& path);
 // The same, denying no other reader, writer or deleter on Windows: for the log file.
 FileHandle OpenFileForSharedRead(const std::wstring& path);
-bool IsRegularFile(const FileHandle& file);  // a regular disk file, not a device, pipe or folder
-std::optional<std::int64_t> FileSize(const FileHandle& file);
-// Both answers from one query of the system.
+// Whether the file is a regular disk file (not a device, pipe or folder) and its size, from
+// one query of the system.
 struct OpenFileFacts {
     bool regular = false;
     std::optional<std::int64_t> size;

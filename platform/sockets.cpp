@@ -73,10 +73,6 @@ int native::ConnectCall(Socket s, const char* dottedAddress, std::uint16_t port)
     return ::connect(Of(s), reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
-bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port) {
-    return native::ConnectCall(s, dottedAddress, port) == 0;
-}
-
 int Receive(Socket s, void* buffer, int length) {
     return Repeated([&] { return ::recv(Of(s), static_cast<char*>(buffer), length, 0); });
 }

@@ -48,7 +48,7 @@ bool WebServer::Start(platform::WindowHandle owner) {
         ShowError(owner, text);
         return false;
     };
-    webRootPath = storage::WebRootPath();
+    const std::wstring webRootPath = storage::WebRootPath();
     if (!storage::EnsureFolder(webRootPath)) return fail(L"Failed to create Web Root directory:\n" + webRootPath);
     if (!(socketsStarted = platform::StartSockets())) return fail(L"WSAStartup failed.");
     listenSocket = platform::OpenTcpSocket();
@@ -110,7 +110,7 @@ void AcceptLoop(WebServer& server) {
         // release never brings the count to zero: a connection in flight keeps its socket.
         ConnectionRecord* record = nullptr;
         try {
-            record = new ConnectionRecord{server, client, peer, server.servingPaths, std::chrono::steady_clock::now()};
+            record = new ConnectionRecord{client, peer, server.servingPaths, std::chrono::steady_clock::now()};
         } catch (...) {
             record = nullptr;
         }

@@ -22,8 +22,7 @@ struct WebServer {
     std::atomic<int> acceptFailures{0};
     std::thread acceptThread;
     platform::Socket listenSocket = platform::InvalidSocket;
-    std::wstring webRootPath;
-    // The paths of the current run, handed to each connection; set by Start with webRootPath.
+    // The paths of the current run, handed to each connection; set by a successful Start.
     std::shared_ptr<const ServingPaths> servingPaths;
 
     // True when the server runs afterwards (also when it already ran). On failure the user

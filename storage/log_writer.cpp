@@ -23,8 +23,6 @@ std::string FormatLogTimestamp(const platform::LocalTime& t) {
 
 std::string LogTimestamp() { return FormatLogTimestamp(platform::CurrentLocalTime()); }
 
-std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text); }
-
 void WriteLogLine(std::string_view line) { AppendLogLine(LogFolderPath(), line); }
 
 void AppendLogLine(const std::wstring& folder, std::string_view line) {

@@ -14,8 +14,6 @@ inline constexpr std::size_t LogTimestampLength = 23;
 std::string FormatLogTimestamp(const platform::LocalTime& time);
 std::string LogTimestamp();  // the current local time
 
-std::string WideToUtf8(const std::wstring& text);
-
 // Every access to the log file below holds the log's one lock for the whole of it, so a reader
 // never sees part of a line and the file is never deleted while a line is being written.
 

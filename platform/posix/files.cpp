@@ -50,17 +50,6 @@ FileHandle OpenFileForRead(const std::wstring& path) {
 
 FileHandle OpenFileForSharedRead(const std::wstring& path) { return OpenFileForRead(path); }
 
-bool IsRegularFile(const FileHandle& file) {
-    struct stat info;
-    return file.Valid() && ::fstat(Fd(file), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::optional<std::int64_t> FileSize(const FileHandle& file) {
-    struct stat info;
-    if (!file.Valid() || ::fstat(Fd(file), &info) != 0) return std::nullopt;
-    return static_cast<std::int64_t>(info.st_size);
-}
-
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {
     struct stat info;
     if (!file.Valid() || ::fstat(Fd(file), &info) != 0) return {};

@@ -40,19 +40,6 @@ FileHandle OpenFileForSharedRead(const std::wstring& path) {
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool IsRegularFile(const FileHandle& file) {
-    if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    return ::GetFileInformationByHandle(Native(file), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::optional<std::int64_t> FileSize(const FileHandle& file) {
-    LARGE_INTEGER size;
-    if (!file.Valid() || !::GetFileSizeEx(Native(file), &size)) return std::nullopt;
-    return static_cast<std::int64_t>(size.QuadPart);
-}
-
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {
     // The standard information alone: the full one also asks for the volume's serial number,
     // which under Wine is a round trip to the mount manager's process for every file served.

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #endif
 
+#include "platform/text.h"
 #include "server/request.h"
 #include "server/response.h"
 #include "server/system_error_text.h"
@@ -19,10 +20,10 @@ TEST(NamesReservedDevice, RefusesDeviceNamesInAnyFolderCaseAndForm) {
     for (const wchar_t* target : {L"/CON", L"/nul.html", L"/Com1.txt", L"/aux.", L"/aux. ", L"/PRN ", L"/lpt9",
              L"/COM0", L"/sub/con/x.txt", L"/a\\NUL\\b", L"/com\u00B9", L"/LPT\u00B2.log", L"/Com\u00B3.x.y",
              L"/conin$", L"/CONOUT$.txt", L"/clock$", L"/Config$", L"/con:s", L"/nul .txt", L"CON"})
-        EXPECT_TRUE(NamesReservedDevice(target)) << storage::WideToUtf8(target);
+        EXPECT_TRUE(NamesReservedDevice(target)) << platform::WideToUtf8(target);
     for (const wchar_t* target : {L"/", L"", L"/console.html", L"/icon", L"/aux-file.txt", L"/com10", L"/com", L"/lpt",
              L"/COM\u00B4", L"/ con", L"/.con", L"/x.con", L"/conin", L"/nullish/a", L"/clock"})
-        EXPECT_FALSE(NamesReservedDevice(target)) << storage::WideToUtf8(target);
+        EXPECT_FALSE(NamesReservedDevice(target)) << platform::WideToUtf8(target);
 }
 
 TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
@@ -33,7 +34,7 @@ TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
         {L"a.css", "text/css; charset=utf-8"}, {L"a.svg.txt", "text/plain; charset=utf-8"}, {L"a.js.svg", js},
         {L"a.mjs", "text/javascript; charset=utf-8"}, {L"a.wasm", "application/wasm"}, {L"a.SVG", "image/svg+xml"},
         {L"W\\html", "application/octet-stream"}};
-    for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << storage::WideToUtf8(path);
+    for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << platform::WideToUtf8(path);
 }
 
 // Only a Stop ends the accept loop: a failure no code names (the network subsystem failing, a
