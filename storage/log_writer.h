@@ -17,8 +17,8 @@ std::string LogTimestamp();  // the current local time
 // Every access to the log file below holds the log's one lock for the whole of it, so a reader
 // never sees part of a line and the file is never deleted while a line is being written.
 
-// Appends line and CR LF to the log file, making the log folder first when
-// it is missing. A line that cannot be written is lost without a word.
+// Appends line and CR LF to the log file, making the log folder first when it is missing. A
+// line that cannot be written is lost without a word.
 void WriteLogLine(std::string_view line);
 // The same into the log folder given (LogFolderPath() as it was taken by the caller earlier).
 void AppendLogLine(const std::wstring& logFolder, std::string_view line);
