@@ -33,9 +33,10 @@ bool CreateFolderTree(const std::wstring& path);
 // Opens an existing file for reading, never creating one (Windows: read sharing only).
 // Does not block on a FIFO or device. Invalid handle when missing, refused or a bad name.
 FileHandle OpenFileForRead(const std::wstring& path);
-bool IsRegularFile(const FileHandle& file);  // a regular disk file, not a device, pipe or folder
-std::optional<std::int64_t> FileSize(const FileHandle& file);
-// Both answers from one query of the system.
+// The same, denying no other reader, writer or deleter on Windows: for the log file.
+FileHandle OpenFileForSharedRead(const std::wstring& path);
+// Whether the file is a regular disk file (not a device, pipe or folder) and its size, from
+// one query of the system.
 struct OpenFileFacts {
     bool regular = false;
     std::optional<std::int64_t> size;

@@ -31,8 +31,14 @@ bool BindAnyAddress(Socket s, std::uint16_t port);  // 0.0.0.0:port
 bool ListenWithLargestBacklog(Socket s);
 // Blocks until a connection arrives; InvalidSocket when the listener fails or is closed.
 Socket Accept(Socket listener, PeerAddress& peer);
-bool ConnectIpv4(Socket s, const char* dottedAddress, std::uint16_t port);  // blocking
-// The same, waiting at most milliseconds for the outcome (a non-blocking connect): false on a
+// What the error code of a failed Accept says, in the terms of the system it runs on.
+enum class AcceptFailure {
+    PeerGone,  // that one connection failed (reset or aborted before it was taken)
+    Shortage,  // the system ran short of descriptors, buffers or memory
+    Other,     // the listener was closed, or failed in a way no code here names
+};
+AcceptFailure ClassifyAcceptError(int code);
+// Connects to the IPv4 address given as dotted text, waiting at most milliseconds for the outcome (a non-blocking connect): false on a
 // refusal, an error or when the time runs out. The socket is left non-blocking, fit to be closed.
 bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, int milliseconds);
 
@@ -40,9 +46,6 @@ bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, 
 int Receive(Socket s, void* buffer, int length);
 int Peek(Socket s, void* buffer, int length);
 int Send(Socket s, const void* data, int length);
-// One call for two buffers (WSASend / writev); partial results as for Send.
-long long SendGather(Socket s, const void* first, std::size_t firstLength, const void* second,
-                     std::size_t secondLength);
 
 bool SetReceiveTimeout(Socket s, int milliseconds);
 bool SetSendTimeout(Socket s, int milliseconds);

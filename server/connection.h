@@ -7,8 +7,6 @@
 
 namespace server {
 
-struct WebServer;
-
 // Where one run of the server serves from and logs to: taken at its start and shared by its
 // connections, so that no handler reads a string that a later start replaces, and no request
 // asks the system for the data folder again.
@@ -17,10 +15,9 @@ struct ServingPaths {
     std::wstring logFolderPath;
 };
 
-// One accepted connection, owned by its thread. It carries its own copy of the web root
-// path, so no handler reads the server's string while a later start replaces it.
+// One accepted connection, owned by its thread. It shares the paths of the run that accepted
+// it, so no handler reads a string that a later start replaces.
 struct ConnectionRecord {
-    WebServer& server;
     platform::Socket clientSocket;
     platform::PeerAddress peerAddress;
     std::shared_ptr<const ServingPaths> paths;

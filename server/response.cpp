@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 
 #include "platform/files.h"
 #include "server/request.h"
@@ -51,11 +50,11 @@ bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view lowerPattern
 
 std::atomic<std::int64_t> fileBufferLimitForTests{-1};
 
-// The file buffer, or null when it cannot be had; never throws.
-std::unique_ptr<char[]> AllocateFileBuffer(std::int64_t size) {
+// The buffer for a file of size bytes after room bytes, or null when it cannot be had; never throws.
+std::unique_ptr<char[]> AllocateFileBuffer(std::int64_t size, std::size_t room) {
     const std::int64_t limit = fileBufferLimitForTests.load(std::memory_order_relaxed);
     if (limit >= 0 && size > limit) return nullptr;
-    return std::unique_ptr<char[]>(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    return std::unique_ptr<char[]>(new (std::nothrow) char[room + static_cast<std::size_t>(size)]);
 }
 
 }  // namespace
@@ -84,35 +83,20 @@ OkHeader FormatOkHeader(std::string_view contentType, std::uint32_t length) {
     return header;
 }
 
-bool SendAll(platform::Socket socket, std::string_view bytes) { return SendAll(socket, bytes, {}); }
-
-bool SendAll(platform::Socket socket, std::string_view first, std::string_view second) {
-    using Clock = std::chrono::steady_clock;
-    const bool canWait = first.size() + second.size() > UnboundedSendBytes;
-    int timeoutSet = SendTimeoutMs;
-    if (canWait && !platform::SetSendTimeout(socket, timeoutSet)) return false;
-    // Set after a call that returned only part of its piece: that call timed out (POSIX), its
-    // progress is dated to its start, and the next call gets only what is left of the deadline.
-    std::optional<Clock::time_point> cutShortAt;
-    while (!first.empty() || !second.empty()) {
-        if (first.empty()) std::swap(first, second);
-        std::size_t firstPart = first.size(), secondPart = second.size();
-        if (canWait) {
-            const int wanted =
-                cutShortAt ? MillisecondsUntil(*cutShortAt + std::chrono::milliseconds(SendTimeoutMs)) : SendTimeoutMs;
-            if (wanted == 0 || (wanted != timeoutSet && !platform::SetSendTimeout(socket, wanted))) return false;
-            timeoutSet = wanted;
-            firstPart = std::min(firstPart, SendPieceBytes);
-            secondPart = std::min(secondPart, SendPieceBytes - firstPart);
-        }
-        const Clock::time_point started = Clock::now();
-        const long long sent = platform::SendGather(socket, first.data(), firstPart, second.data(), secondPart);
+bool SendAll(platform::Socket socket, std::string_view bytes) {
+    int timeout = SendTimeoutMs;  // what the socket holds
+    if (!platform::SetSendTimeout(socket, timeout)) return false;
+    while (!bytes.empty()) {
+        const int piece = static_cast<int>(std::min(bytes.size(), SendPieceBytes));
+        const auto started = std::chrono::steady_clock::now();
+        const int sent = platform::Send(socket, bytes.data(), piece);
         if (sent <= 0) return false;
-        auto advanced = static_cast<std::size_t>(sent);
-        cutShortAt = advanced < firstPart + secondPart ? std::optional(started) : std::nullopt;
-        const std::size_t fromFirst = std::min(advanced, first.size());
-        first.remove_prefix(fromFirst);
-        second.remove_prefix(std::min(advanced - fromFirst, second.size()));
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        // A whole piece renews the deadline. A piece cut short (POSIX hands back what went out
+        // before the time-out) dates its progress to its start: the next call gets the rest.
+        const int next =
+            sent == piece ? SendTimeoutMs : MillisecondsUntil(started + std::chrono::milliseconds(SendTimeoutMs));
+        if (next == 0 || (next != timeout && !platform::SetSendTimeout(socket, timeout = next))) return false;
     }
     return true;
 }
@@ -136,20 +120,26 @@ int AnswerFile(platform::Socket socket, const std::wstring& resolvedPath, std::s
         platform::CloseFile(file);
         return SendFixed(socket, PayloadTooLargeResponse);
     }
-    std::unique_ptr<char[]> buffer = AllocateFileBuffer(*size);
+    // The answer is one block: the file's bytes are read after room for the header, which is
+    // then written right before them.
+    constexpr std::size_t headerRoom = sizeof OkHeader::bytes;
+    std::unique_ptr<char[]> buffer = AllocateFileBuffer(*size, headerRoom);
     if (!buffer) {
         platform::CloseFile(file);
         return SendFixed(socket, ReadFailedResponse);
     }
+    char* const body = buffer.get() + headerRoom;
     // One read of the whole size; a file that shrank in between is sent as far as it was read.
-    const platform::FileReadResult read = platform::ReadOnce(file, buffer.get(), static_cast<std::uint32_t>(*size));
+    const platform::FileReadResult read = platform::ReadOnce(file, body, static_cast<std::uint32_t>(*size));
     platform::CloseFile(file);
     if (!read.ok) return SendFixed(socket, ReadFailedResponse);
 
     const std::wstring_view belowWebRoot =
         std::wstring_view(resolvedPath).substr(std::min(webRootLength, resolvedPath.size()));
     const OkHeader header = FormatOkHeader(ContentTypeFor(belowWebRoot), read.bytesRead);
-    SendAll(socket, header.Text(), headOnly ? std::string_view{} : std::string_view{buffer.get(), read.bytesRead});
+    char* const start = body - header.size;
+    std::memcpy(start, header.bytes, header.size);
+    SendAll(socket, {start, header.size + (headOnly ? 0 : read.bytesRead)});
     return 200;
 }
 

@@ -46,21 +46,16 @@ struct OkHeader {
 OkHeader FormatOkHeader(std::string_view contentType, std::uint32_t length);
 
 // A client that takes no data for this long is let go: the send stops and the connection ends.
-// It bounds the time without progress, never the length of a transfer.
+// It bounds the time without progress, never the length of a transfer. The bytes go out in
+// pieces of at most SendPieceBytes, each with the whole deadline: on Windows the time-out
+// counts from the start of a call and leaves the socket unusable, so a slow but steady reader
+// must finish every piece well within it.
 inline constexpr int SendTimeoutMs = 60000;
-// A response this small goes whole into the empty send buffer of a new connection, so its
-// send cannot wait and needs no deadline. A larger one is sent in pieces of at most
-// SendPieceBytes, each with the whole deadline: on Windows the time-out counts from the start
-// of a call and leaves the socket unusable, so a slow but steady reader must finish every
-// piece well within it.
-inline constexpr std::size_t UnboundedSendBytes = 8 * 1024;
 inline constexpr std::size_t SendPieceBytes = 256 * 1024;
 
 // Sends all the bytes, going on after partial sends; stops at the first failure or when the
 // client has taken nothing for SendTimeoutMs. True when everything went out.
 bool SendAll(platform::Socket socket, std::string_view bytes);
-// The same for two pieces in one gather send, so that the second never waits behind the first.
-bool SendAll(platform::Socket socket, std::string_view first, std::string_view second);
 
 // Sends the response and returns the status its access record carries.
 int SendFixed(platform::Socket socket, const FixedResponse& response);

@@ -1,6 +1,5 @@
 #include "server/web_server.h"
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <system_error>
@@ -39,52 +38,36 @@ void RunConnection(void* raw) {
 bool WebServer::Start(platform::WindowHandle owner) {
     if (running.load()) return true;
 
-    webRootPath = storage::WebRootPath();
-    if (!storage::EnsureFolder(webRootPath)) {
-        ShowError(owner, L"Failed to create Web Root directory:\n" + webRootPath);
+    // Every failure goes through here: what is open is released, then the box says why. Each
+    // text is built by the caller before, so its error code is the one of the failed call.
+    bool socketsStarted = false;
+    const auto fail = [&](const std::wstring& text) {
+        if (listenSocket != platform::InvalidSocket) platform::CloseSocket(listenSocket);
+        listenSocket = platform::InvalidSocket;
+        if (socketsStarted) platform::StopSockets();
+        ShowError(owner, text);
         return false;
-    }
-    if (!platform::StartSockets()) {
-        ShowError(owner, L"WSAStartup failed.");
-        return false;
-    }
+    };
+    const std::wstring webRootPath = storage::WebRootPath();
+    if (!storage::EnsureFolder(webRootPath)) return fail(L"Failed to create Web Root directory:\n" + webRootPath);
+    if (!(socketsStarted = platform::StartSockets())) return fail(L"WSAStartup failed.");
     listenSocket = platform::OpenTcpSocket();
-    if (listenSocket == platform::InvalidSocket) {
-        int code = platform::LastSocketError();
-        ShowError(owner, L"socket() failed:\n" + SystemErrorText(code));
-        platform::StopSockets();
-        return false;
-    }
+    if (listenSocket == platform::InvalidSocket)
+        return fail(L"socket() failed:\n" + SystemErrorText(platform::LastSocketError()));
     platform::SetListenerAddressOptions(listenSocket);
-    if (!platform::BindAnyAddress(listenSocket, ServerPort)) {
-        int code = platform::LastSocketError();
-        // Closed explicitly: on POSIX no library release closes it for us.
-        platform::CloseSocket(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        ShowError(owner, L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" + SystemErrorText(code) +
-                             L"\n\nNote: port 80 usually requires admin privileges, or the port is already in "
-                             L"use.\nRun as Administrator or free the port.");
-        platform::StopSockets();
-        return false;
-    }
-    if (!platform::ListenWithLargestBacklog(listenSocket)) {
-        int code = platform::LastSocketError();
-        platform::CloseSocket(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        ShowError(owner, L"listen() failed:\n" + SystemErrorText(code));
-        platform::StopSockets();
-        return false;
-    }
+    if (!platform::BindAnyAddress(listenSocket, ServerPort))
+        return fail(L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" +
+                    SystemErrorText(platform::LastSocketError()) +
+                    L"\n\nNote: port 80 usually requires admin privileges, or the port is already in "
+                    L"use.\nRun as Administrator or free the port.");
+    if (!platform::ListenWithLargestBacklog(listenSocket))
+        return fail(L"listen() failed:\n" + SystemErrorText(platform::LastSocketError()));
     stopRequested.store(false);
     try {
         servingPaths = std::make_shared<const ServingPaths>(ServingPaths{webRootPath, storage::LogFolderPath()});
         acceptThread = std::thread(AcceptLoop, std::ref(*this));
     } catch (...) {  // no thread, or no memory for its paths
-        platform::CloseListener(listenSocket);
-        listenSocket = platform::InvalidSocket;
-        platform::StopSockets();
-        ShowError(owner, L"Failed to start the server thread.");
-        return false;
+        return fail(L"Failed to start the server thread.");
     }
     running.store(true);
     storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server started");
@@ -104,20 +87,8 @@ void WebServer::Stop() {
     storage::WriteLogLine(storage::LogTimestamp() + " [INFO] Server stopped");
 }
 
-AcceptStep StepAfterAcceptFailure(int code) {
-    switch (code) {
-    // Winsock: WSAECONNRESET, WSAECONNABORTED (a queued client reset before it was taken).
-    case 10054: case 10053:
-    // POSIX: errors of the new connection that accept passes on (Linux reports them there).
-    case ECONNABORTED: case ECONNRESET: case EPROTO: case EPERM: case ENETDOWN: case ENETUNREACH:
-    case EHOSTUNREACH: case ENOPROTOOPT: case EOPNOTSUPP: case ETIMEDOUT:
-        return AcceptStep::Next;
-    // Winsock: WSAEMFILE, WSAENOBUFS.
-    case 10024: case 10055:
-    case EMFILE: case ENFILE: case ENOBUFS: case ENOMEM:
-        return AcceptStep::PauseThenNext;
-    }
-    return AcceptStep::End;  // the listener closed (EBADF, EINVAL, WSAENOTSOCK, WSAEINTR), or unknown
+AcceptStep StepAfterAcceptFailure(platform::AcceptFailure failure) {
+    return failure == platform::AcceptFailure::PeerGone ? AcceptStep::Next : AcceptStep::PauseThenNext;
 }
 
 void AcceptLoop(WebServer& server) {
@@ -127,10 +98,10 @@ void AcceptLoop(WebServer& server) {
         platform::PeerAddress peer;
         platform::Socket client = platform::Accept(listener, peer);
         if (client == platform::InvalidSocket) {
-            const AcceptStep step = StepAfterAcceptFailure(platform::LastSocketError());
+            const AcceptStep step = StepAfterAcceptFailure(platform::ClassifyAcceptError(platform::LastSocketError()));
             ++server.acceptFailures;
             // A Stop closes the listener under the accept, however the system reports that.
-            if (step == AcceptStep::End || server.stopRequested.load()) break;
+            if (server.stopRequested.load()) break;
             if (step == AcceptStep::PauseThenNext)
                 std::this_thread::sleep_for(std::chrono::milliseconds(AcceptPauseMs));
             continue;
@@ -139,7 +110,7 @@ void AcceptLoop(WebServer& server) {
         // release never brings the count to zero: a connection in flight keeps its socket.
         ConnectionRecord* record = nullptr;
         try {
-            record = new ConnectionRecord{server, client, peer, server.servingPaths, std::chrono::steady_clock::now()};
+            record = new ConnectionRecord{client, peer, server.servingPaths, std::chrono::steady_clock::now()};
         } catch (...) {
             record = nullptr;
         }

@@ -22,8 +22,7 @@ struct WebServer {
     std::atomic<int> acceptFailures{0};
     std::thread acceptThread;
     platform::Socket listenSocket = platform::InvalidSocket;
-    std::wstring webRootPath;
-    // The paths of the current run, handed to each connection; set by Start with webRootPath.
+    // The paths of the current run, handed to each connection; set by a successful Start.
     std::shared_ptr<const ServingPaths> servingPaths;
 
     // True when the server runs afterwards (also when it already ran). On failure the user
@@ -37,15 +36,14 @@ struct WebServer {
 // The process-wide server of the program.
 extern WebServer TheWebServer;
 
-// What the accept loop does after a failed accept, from the error code of the system it runs on
-// (an errno value or a Winsock code: their ranges do not overlap).
+// What the accept loop does after a failed accept. It never ends the loop: only a Stop does,
+// so a listener that fails in a way no code names is tried again after a pause, not left dead.
 enum class AcceptStep {
-    End,            // the listening socket itself failed or was closed
-    Next,           // one connection failed (reset or aborted before it was taken): the next at once
-    PauseThenNext,  // a passing shortage of descriptors, buffers or memory: AcceptPauseMs, then the next
+    Next,           // one connection failed: the next at once
+    PauseThenNext,  // a shortage, or any other failure: AcceptPauseMs, then the next
 };
-AcceptStep StepAfterAcceptFailure(int code);
-// Long enough that a shortage never makes the thread spin, short enough not to delay a Stop.
+AcceptStep StepAfterAcceptFailure(platform::AcceptFailure failure);
+// Long enough that a failing listener never makes the thread spin, short enough not to delay a Stop.
 inline constexpr int AcceptPauseMs = 50;
 
 void AcceptLoop(WebServer& server);

@@ -1,13 +1,17 @@
 #include "storage/log_writer.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "platform/files.h"
 #include "platform/text.h"
 #include "storage/data_folders.h"
+#include "storage/log_tail.h"
 
 namespace storage {
 
+// Orders every access to the log file: each line written, the tail read and the clearing.
+// Not in the header: no one outside storage takes it (its test declares it to hold it).
 std::mutex LogMutex;
 
 std::string FormatLogTimestamp(const platform::LocalTime& t) {
@@ -18,8 +22,6 @@ std::string FormatLogTimestamp(const platform::LocalTime& t) {
 }
 
 std::string LogTimestamp() { return FormatLogTimestamp(platform::CurrentLocalTime()); }
-
-std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 
 void WriteLogLine(std::string_view line) { AppendLogLine(LogFolderPath(), line); }
 
@@ -35,6 +37,19 @@ void AppendLogLine(const std::wstring& folder, std::string_view line) {
     if (platform::AppendToFile(file, record.data(), record.size())) return;
     if (platform::PathExists(folder) || !platform::CreateFolderTree(folder)) return;
     platform::AppendToFile(file, record.data(), record.size());
+}
+
+std::vector<std::string> CurrentLogTail() {
+    const std::wstring path = LogFilePath();
+    const std::lock_guard<std::mutex> lock(LogMutex);
+    return ReadLogTail(path);
+}
+
+void ClearLogFile() {
+    const std::wstring folder = LogFolderPath(), path = LogFilePath();
+    const std::lock_guard<std::mutex> lock(LogMutex);
+    EnsureFolder(folder);
+    platform::DeleteFileAt(path);  // a missing file is no error
 }
 
 }  // namespace storage

@@ -12,9 +12,7 @@ bool ProbePort() {
         platform::StopSockets();
         return false;
     }
-    platform::SetReceiveTimeout(probe, ProbeTimeoutMs);
-    platform::SetSendTimeout(probe, ProbeTimeoutMs);
-    // The connect has the same bound: the probe runs on the window's thread, and a refused
+    // The connect is bounded: the probe runs on the window's thread, and a refused
     // loopback connect takes seconds on Windows, a dropped one minutes.
     const bool accepted = platform::ConnectIpv4Within(probe, "127.0.0.1", server::ServerPort, ProbeTimeoutMs);
     platform::CloseSocket(probe);

@@ -40,7 +40,7 @@ std::wstring ComposeStatusText(bool running, bool accepted, const std::wstring& 
 std::wstring CurrentStatusText(const server::WebServer& server) {
     const bool accepted = ProbePort();
     const bool running = server.running.load();
-    const std::wstring webRoot = running ? server.webRootPath : storage::WebRootPath();
+    const std::wstring webRoot = running ? server.servingPaths->webRootPath : storage::WebRootPath();
     return ComposeStatusText(running, accepted, webRoot, storage::LogFilePath());
 }
 

@@ -48,16 +48,7 @@ FileHandle OpenFileForRead(const std::wstring& path) {
     return FileHandle{fd < 0 ? -1 : fd};
 }
 
-bool IsRegularFile(const FileHandle& file) {
-    struct stat info;
-    return file.Valid() && ::fstat(Fd(file), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::optional<std::int64_t> FileSize(const FileHandle& file) {
-    struct stat info;
-    if (!file.Valid() || ::fstat(Fd(file), &info) != 0) return std::nullopt;
-    return static_cast<std::int64_t>(info.st_size);
-}
+FileHandle OpenFileForSharedRead(const std::wstring& path) { return OpenFileForRead(path); }
 
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {
     struct stat info;

@@ -35,17 +35,9 @@ FileHandle OpenFileForRead(const std::wstring& path) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool IsRegularFile(const FileHandle& file) {
-    if (!file.Valid() || ::GetFileType(Native(file)) != FILE_TYPE_DISK) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    return ::GetFileInformationByHandle(Native(file), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::optional<std::int64_t> FileSize(const FileHandle& file) {
-    LARGE_INTEGER size;
-    if (!file.Valid() || !::GetFileSizeEx(Native(file), &size)) return std::nullopt;
-    return static_cast<std::int64_t>(size.QuadPart);
+FileHandle OpenFileForSharedRead(const std::wstring& path) {
+    return FromNative(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 OpenFileFacts DescribeOpenFile(const FileHandle& file) {

@@ -35,7 +35,7 @@ TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
     const rlimit lowered{sockets.back() + 1, saved.rlim_max};  // then every descriptor below the limit taken
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
     for (platform::Socket s; (s = platform::OpenTcpSocket()) != platform::InvalidSocket;) sockets.push_back(s);
-    for (int i = 0; i < 40; ++i) EXPECT_TRUE(platform::ConnectIpv4(sockets[i], "127.0.0.1", 80));
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(ConnectLoopback(sockets[i], 80));
     EXPECT_TRUE(WaitUntil([&] { return server_.acceptFailures > 0; }, 5s));
     const int before = server_.acceptFailures;
     std::this_thread::sleep_for(500ms);  // one try per pause, never a spin: at most 500 / 50 and one at the edge
@@ -47,7 +47,7 @@ TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimit) {
 #endif
 
 TEST_F(ServedFolder, StartsAndStopsOnceEachTimeAndLeavesNothingBehind) {
-    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const ProcessCounts baseline = CurrentProcessCounts();
     const int uses = platform::SocketLibraryUses();
     EXPECT_TRUE(server_.Start(nullptr) && platform::SocketLibraryUses() == uses);  // already running: no change
     LoopbackClient idle;  // not waited for
@@ -86,7 +86,7 @@ TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld)
     EXPECT_EQ(platform::SocketLibraryUses(), uses);
     const std::vector<ShownMessage> shown = TakeShownMessages();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_TRUE(shown[0].text.starts_with(L"bind() to port 80 failed:\n")) << storage::WideToUtf8(shown[0].text);
+    EXPECT_TRUE(shown[0].text.starts_with(L"bind() to port 80 failed:\n")) << platform::WideToUtf8(shown[0].text);
     EXPECT_EQ(shown[1].caption + L": " + shown[1].text,
               L"Error: Failed to create Web Root directory:\n" + storage::WebRootPath());
 }

@@ -33,13 +33,28 @@ TEST(Storage, PathsTheFolderRuleTimestampsAndWholeLinesUnderManyWriters) {
     EXPECT_TRUE(std::multiset<std::string>(lines.begin(), lines.end()) == expected) << lines.size() << " lines";
 }
 
-TEST(Storage, AWriterWaitsForTheLogLock) {
+namespace storage {
+extern std::mutex LogMutex;  // storage's own; held here as a long reader would hold it
+}
+
+TEST(Storage, TheWriterTheTailAndTheClearEachWaitForTheLogLock) {
     ScopedDataFolder data;
-    std::unique_lock<std::mutex> lock(LogMutex);  // as the log viewer holds it while it reads or clears
-    std::thread writer([] { WriteLogLine("late"); });
+    WriteLogLine("first");
+    std::unique_lock<std::mutex> lock(LogMutex);
+    std::vector<std::string> tail{"not read"};
+    std::thread writer([] { WriteLogLine("late"); }), reader([&] { tail = CurrentLogTail(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(ReadFileBytes(LogFilePath()), "");
+    EXPECT_EQ(ReadFileBytes(LogFilePath()) + tail[0], "first\r\nnot read");
     lock.unlock();
     writer.join();
-    EXPECT_EQ(ReadFileBytes(LogFilePath()), "late\r\n");
+    reader.join();
+    EXPECT_EQ(ReadFileBytes(LogFilePath()), "first\r\nlate\r\n");
+    EXPECT_TRUE(tail == std::vector<std::string>{"first"} || tail == (std::vector<std::string>{"first", "late"}));
+    lock.lock();
+    std::thread clearer(ClearLogFile);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(platform::PathExists(LogFilePath()));
+    lock.unlock();
+    clearer.join();
+    EXPECT_TRUE(!platform::PathExists(LogFilePath()) && platform::PathExists(LogFolderPath()));
 }

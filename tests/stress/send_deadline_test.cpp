@@ -14,7 +14,7 @@ TEST_F(ServedFolder, SendDeadlineLetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
     const std::string body = PatternBytes(20'000'000, 5), whole = OkResponse("application/octet-stream", body);
     for (const wchar_t* name : {L"big.bin", L"stalled.bin"}) Plant(name, body);
     const std::string stalledRecord = Record("GET", "/stalled.bin", 200);
-    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const ProcessCounts baseline = CurrentProcessCounts();
     const auto start = std::chrono::steady_clock::now();
     LoopbackClient stalled, silent;
     ASSERT_TRUE(stalled.SendBytes(Request("GET", "/stalled.bin")));
@@ -44,7 +44,7 @@ TEST_F(ServedFolder, SendDeadlineLetsGoOfAStalledClientOnlyAndFreesWhatItHeld) {
     EXPECT_TRUE(WaitUntil([&] { return ReadLog().counts[stalledRecord] == 1; }, 30s)) << "not let go at the deadline";
     for (std::thread* reader : {&slow, &late, &deadline}) reader->join();
     CountsBackTo(baseline, 3, 30s);
-    EXPECT_LT(platform::CurrentProcessCounts().residentBytes, baseline.residentBytes + 10'000'000);
+    EXPECT_LT(CurrentProcessCounts().residentBytes, baseline.residentBytes + 10'000'000);
     EXPECT_TRUE(slowWhole && lateWhole) << slowWhole << lateWhole;
     EXPECT_EQ(ReadLog().counts[Record("GET", "/big.bin", 200)], 2);
 }

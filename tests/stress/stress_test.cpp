@@ -39,7 +39,7 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
 #endif
     };
     constexpr int Threads = 12, Steps = 2 * std::size(kinds);
-    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const ProcessCounts baseline = CurrentProcessCounts();
     std::atomic<int> wrong{0};
     OnThreads(Threads, [&](int thread) {
         for (int step = 0; step < Steps; ++step) {
@@ -63,7 +63,7 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
 TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
     constexpr auto Deadline = 4000ms;
     server::SetRequestHeadTimeoutForTests(static_cast<int>(Deadline.count()));
-    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const ProcessCounts baseline = CurrentProcessCounts();
     std::vector<std::unique_ptr<LoopbackClient>> clients;
     std::vector<Clock::time_point> began;
     for (int i = 0; i < 150; ++i) {
@@ -126,9 +126,9 @@ TEST_F(Stress, FilesAndFoldersChangingUnderTheServerLeaveWholeAnswersAndWholeLin
 TEST_F(Stress, HostileInputsNeverBringBackAFileFromOutsideTheWebRoot) {
     server::SetRequestHeadTimeoutForTests(2000);  // no head left waiting long, should an end of input go unseen
     WriteFileBytes(data_.Root() + L"/Quarvel/secret.txt", "quarvello-secret");
-    const platform::ProcessCounts baseline = platform::CurrentProcessCounts();
+    const ProcessCounts baseline = CurrentProcessCounts();
     std::vector<std::string> inputs = {
-        std::string("@").append(Request("GET", storage::WideToUtf8(data_.Root()) + "/Quarvel/secret.txt"))};
+        std::string("@").append(Request("GET", platform::WideToUtf8(data_.Root()) + "/Quarvel/secret.txt"))};
     for (const char* target : {"/../secret.txt", "/..\\secret.txt", "/%2e%2e/secret.txt", "/sub/../../secret.txt"})
         inputs.push_back(std::string("@").append(Request("GET", target)));
     for (const auto& entry : std::filesystem::directory_iterator(QUARVELLO_SOURCE_DIR "/fuzz/corpus/request"))

@@ -56,7 +56,7 @@ HttpTable LoadHttpTable() {
 }
 
 void PlantHttpFixture(const std::wstring& webRoot) {
-    const auto at = [root = storage::WideToUtf8(webRoot)](const std::string& name) {
+    const auto at = [root = platform::WideToUtf8(webRoot)](const std::string& name) {
         return fs::path(std::u8string(root.begin(), root.end()) + std::u8string(name.begin(), name.end()));
     };
     std::error_code ignored;

@@ -94,7 +94,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 LoopbackClient::LoopbackClient(std::uint16_t port) {
     socket_ = platform::OpenTcpSocket();
-    if (socket_ != platform::InvalidSocket && !platform::ConnectIpv4(socket_, "127.0.0.1", port)) Close();
+    if (socket_ != platform::InvalidSocket && !ConnectLoopback(socket_, port)) Close();
 }
 
 bool LoopbackClient::SendBytes(std::string_view bytes) {
@@ -167,10 +167,10 @@ LogContents ReadLog() {
     return log;
 }
 
-bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
-    platform::ProcessCounts now;
+bool CountsBackTo(const ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
+    ProcessCounts now;
     const bool back = WaitUntil([&] {
-        now = platform::CurrentProcessCounts();
+        now = CurrentProcessCounts();
         return now.threads == baseline.threads && now.handles >= baseline.handles && now.handles <= baseline.handles + handleSlack;
     }, timeout);
     EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
@@ -196,7 +196,7 @@ void ServedFolder::TearDown() {
 }
 
 fs::path ServedFolder::At(const std::wstring& relative) const {
-    const std::string utf8 = storage::WideToUtf8(root_ + relative);
+    const std::string utf8 = platform::WideToUtf8(root_ + relative);
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 

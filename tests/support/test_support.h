@@ -15,11 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/process_stats.h"
 #include "platform/sockets.h"
+#include "platform/text.h"
 #include "server/web_server.h"
 #include "storage/data_folders.h"
 #include "storage/log_writer.h"
+#include "system_calls.h"
 
 namespace testing_support {
 
@@ -83,7 +84,7 @@ struct LogContents {
 LogContents ReadLog();
 
 // Waits until the process's threads equal the baseline and its handles lie within slack above.
-bool CountsBackTo(const platform::ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
+bool CountsBackTo(const ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
 
 // Another program's listener on the server port.
 struct OtherListener {

@@ -4,7 +4,7 @@
 #include "ui/control_window_layout.h"
 #include "ui/filemanager/file_manager_layout.h"
 #include "ui/filemanager/file_rules.h"
-#include "ui/logviewer/log_tail.h"
+#include "ui/logviewer/log_view_text.h"
 #include "ui/logviewer/log_viewer_layout.h"
 #include "ui/status_text.h"
 

@@ -1,13 +1,11 @@
 #include "ui/logviewer/log_viewer_window.h"
 
 #include <iterator>
-#include <mutex>
 
-#include "storage/data_folders.h"
 #include "storage/log_writer.h"
 #include "ui/controls.h"
 #include "ui/dpi_scale.h"
-#include "ui/logviewer/log_tail.h"
+#include "ui/logviewer/log_view_text.h"
 #include "ui/logviewer/log_viewer_layout.h"
 #include "ui/tool_windows.h"
 
@@ -79,11 +77,7 @@ LRESULT OnLogViewerCreate(HWND window) {
 
 void ClearLog(HWND window) {
     if (::MessageBoxW(window, ClearLogQuestion, L"Confirm", MB_YESNO | MB_ICONWARNING) != IDYES) return;
-    {
-        std::lock_guard<std::mutex> lock(storage::LogMutex);
-        storage::EnsureFolder(storage::LogFolderPath());
-        ::DeleteFileW(storage::LogFilePath().c_str());  // a missing file is no error
-    }
+    storage::ClearLogFile();
     ReloadLogView(window);
 }
 
@@ -147,8 +141,8 @@ void RegisterLogViewerClass(HINSTANCE instance) {
 }  // namespace
 
 void ReloadLogView(HWND window) {
-    std::lock_guard<std::mutex> lock(storage::LogMutex);
-    const std::wstring text = LogViewText(ReadLogTail(storage::LogFilePath()));
+    // Read under the log's lock, drawn after it: no connection's record waits for the control.
+    const std::wstring text = LogViewText(storage::CurrentLogTail());
     HWND control = ::GetDlgItem(window, IDC_LOG_TEXT);
     ::SetWindowTextW(control, text.c_str());
     ::SendMessageW(control, WM_VSCROLL, SB_BOTTOM, 0);

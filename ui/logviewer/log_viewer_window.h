@@ -18,8 +18,7 @@ inline constexpr int LogViewerHeight = 520;
 inline constexpr wchar_t RichEditLoadFailureText[] = L"Failed to load Msftedit.dll (RichEdit).";
 inline constexpr wchar_t ClearLogQuestion[] = L"Delete the log file?";
 
-// Shows the current tail of the log file, scrolled to its last line. Holds LogMutex for the
-// whole read and text update, so no line is seen half written.
+// Shows the current tail of the log file, scrolled to its last line.
 void ReloadLogView(HWND window);
 
 // Places the four controls for the window's current client size.

@@ -1,12 +1,12 @@
 #pragma once
-// The end of the log file as the log viewer shows it.
+// The end of the log file: its last lines, as the log viewer shows them.
 #include <cstddef>
 #include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace ui::logviewer {
+namespace storage {
 
 inline constexpr std::size_t LogTailLines = 50;
 
@@ -31,7 +31,4 @@ private:
 // the end of the file is read, without denying other readers, writers or deleters.
 std::vector<std::string> ReadLogTail(const std::wstring& path);
 
-// The text the viewer shows: each line followed by CR LF, converted from UTF-8.
-std::wstring LogViewText(const std::vector<std::string>& lines);
-
-}  // namespace ui::logviewer
+}  // namespace storage

@@ -1,16 +1,11 @@
-#include "ui/logviewer/log_tail.h"
+#include "storage/log_tail.h"
 
 #include <algorithm>
 #include <iterator>
 
 #include "platform/files.h"
-#include "platform/text.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-namespace ui::logviewer {
+namespace storage {
 
 void LogTail::Feed(std::string_view bytes) {
     for (std::size_t lineFeed; (lineFeed = bytes.find('\n')) != std::string_view::npos;) {
@@ -39,18 +34,6 @@ void LogTail::Keep(std::string line) {
 namespace {
 constexpr std::size_t ReadChunkBytes = 64 * 1024;
 
-#ifdef _WIN32
-// Opened by the wide path, as the log writer opens it, so that a profile folder with letters
-// outside the ANSI code page still names the file. Sharing everything keeps the writer and
-// other programs free while the viewer reads.
-platform::FileHandle OpenLog(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return {file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(file)};
-}
-#else
-platform::FileHandle OpenLog(const std::wstring& path) { return platform::OpenFileForRead(path); }
-#endif
 
 // Reads the part of the file that holds its last LogTailLines lines into chunks, last chunk
 // first: backwards from the end to just after the line feed that precedes those lines, so
@@ -79,23 +62,14 @@ void ReadTailChunks(const platform::FileHandle& file, std::int64_t size, std::ve
 }  // namespace
 
 std::vector<std::string> ReadLogTail(const std::wstring& path) {
-    platform::FileHandle file = OpenLog(path);
+    platform::FileHandle file = platform::OpenFileForSharedRead(path);
     if (!file.Valid()) return {};
     std::vector<std::string> chunks;
-    if (const std::optional<std::int64_t> size = platform::FileSize(file)) ReadTailChunks(file, *size, chunks);
+    if (const std::optional<std::int64_t> size = platform::DescribeOpenFile(file).size) ReadTailChunks(file, *size, chunks);
     platform::CloseFile(file);
     LogTail tail;
     for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk) tail.Feed(*chunk);
     return tail.Finish();
 }
 
-std::wstring LogViewText(const std::vector<std::string>& lines) {
-    std::string joined;
-    for (const std::string& line : lines) {
-        joined += line;
-        joined += "\r\n";
-    }
-    return platform::Utf8ToWide(joined);
-}
-
-}  // namespace ui::logviewer
+}  // namespace storage

@@ -1,4 +1,4 @@
-#include "ui/logviewer/log_tail.h"
+#include "storage/log_tail.h"
 
 #include <optional>
 
@@ -50,6 +50,6 @@ TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
     for (const auto& c : cases) {
         testing_support::RemoveTree(storage::LogFilePath());
         if (c.bytes) testing_support::WriteFileBytes(storage::LogFilePath(), *c.bytes);
-        EXPECT_EQ(ui::logviewer::ReadLogTail(storage::LogFilePath()), c.lines) << c.name;
+        EXPECT_EQ(storage::ReadLogTail(storage::LogFilePath()), c.lines) << c.name;
     }
 }
