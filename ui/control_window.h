@@ -21,6 +21,5 @@ void ApplyControlLayout(HWND window);
 // height (all at 96 DPI, scaled to the window's), keeping its top-left corner.
 void SizeWindowToClientHeight(HWND window, int height);
 
-LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ui

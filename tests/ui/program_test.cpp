@@ -9,11 +9,11 @@
 #include "http_table.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
-#include "ui/controls.h"
 #include "ui/filemanager/file_manager_window.h"
 #include "ui/filemanager/file_operations.h"
 #include "ui/logviewer/log_viewer_window.h"
 #include "ui/status_text.h"
+#include "ui/window_kit.h"
 
 using namespace testing_support;
 using namespace ui;
@@ -100,6 +100,42 @@ bool ShowsLogTail(HWND viewer) {
                                                           EM_GETFIRSTVISIBLELINE) > 0);
 }
 
+// A file beside this driver's exe, or a path from its folder.
+std::wstring Beside(const wchar_t* name) {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    return std::wstring(exe, ::wcsrchr(exe, L'\\') + 1) + name;
+}
+
+// Each control's x y width height at 96 DPI by its id (1xxx: the control window's, 2xxx: the file manager's, 3xxx:
+// the log viewer's); a negative length: that far from the client's right or bottom edge.
+const std::map<int, std::array<int, 4>> Base96{
+    {1011, {12, 17, 22, 22}},   {1001, {44, 6, 140, 32}},     {1005, {194, 6, 140, 32}},  {1006, {494, 6, 80, 32}},
+    {1007, {580, 6, 82, 32}},   {1010, {12, 48, -24, 260}},   {2007, {12, 12, 130, 32}},  {2005, {152, 12, 130, 32}},
+    {2003, {292, 12, 150, 32}}, {2006, {452, 12, 130, 32}},   {2002, {12, -44, 130, 32}}, {2004, {-142, -44, 130, 32}},
+    {2001, {12, 54, -24, -108}}, {3001, {12, 12, -24, -66}},  {3002, {12, -44, 130, 32}}, {3004, {152, -44, 130, 32}},
+    {3003, {-142, -44, 130, 32}}};
+
+// The control's rectangle in its window's client area, right and bottom as width and height.
+RECT PlaceOf(HWND window, int id) {
+    RECT r{};
+    ::GetWindowRect(::GetDlgItem(window, id), &r);
+    ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Whether control id of window sits at its 96-DPI rectangle scaled to dpi.
+bool PlacedAt(HWND window, int id, int dpi) {
+    const std::array<int, 4>& base = Base96.at(id);
+    RECT r = PlaceOf(window, id), c{};
+    ::GetClientRect(window, &c);
+    const auto at = [dpi](int n, LONG edge) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    const int trim = at(base[3], c.bottom) - r.bottom;
+    // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
+    return r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && r.right == at(base[2], c.right) &&
+           (!trim || (id == 2001 && trim > 0 && trim < Send(::GetDlgItem(window, id), LB_GETITEMHEIGHT)));
+}
+
 std::wstring Panel(bool running, bool accepted) {
     return ComposeStatusText(running, accepted, storage::WebRootPath(), storage::LogFilePath());
 }
@@ -107,10 +143,8 @@ std::wstring Panel(bool running, bool accepted) {
 // Quarvello.exe over a fresh data folder for each test, always ended: WM_CLOSE, then TerminateProcess.
 struct Program : ::testing::Test {
     void SetUp() override {
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        ::lstrcpyW(::wcsrchr(exe, L'\\'), L"\\..\\..\\ui\\Quarvello.exe");
-        process_ = HANDLE(::_wspawnl(_P_NOWAIT, exe, exe, nullptr));
+        const std::wstring exe = Beside(L"..\\..\\ui\\Quarvello.exe");
+        process_ = HANDLE(::_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr));
         ASSERT_NE(process_, INVALID_HANDLE_VALUE);
         // Shown once the server has started, or held back by the box of a failed start.
         ASSERT_TRUE(WaitUntil([&] {
@@ -320,7 +354,7 @@ struct AtDpi : Program, testing::WithParamInterface<int> {
 // right or bottom edge); each button's text with room on every side; all lines of the status panel in it.
 TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
     const int dpi = GetParam();
-    const auto at = [dpi](int n, LONG edge = 0) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    const auto at = [dpi](int n) { return ScaleForDpi(n, dpi); };
     Press(window_, IDC_STATUS);
     ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, at(680), at(332)); }, Ceiling));
     HWND w = window_, f = OpenTool(w, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
@@ -333,35 +367,45 @@ TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
         RECT e{};
         return ::DrawTextW(dc, text.c_str(), -1, &e, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS), e;
     };
-    RECT r{}, c{};
+    RECT r{};
     for (auto [tool, width, height] : {std::tuple{f, 900, 560}, {v, 760, 520}})
         EXPECT_TRUE(::GetWindowRect(tool, &r) && r.right - r.left == at(width) && r.bottom - r.top == at(height));
-    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height at 96 DPI
-    for (auto [window, id, base] :
-         {Row{w, 1011, {12, 17, 22, 22}}, {w, 1001, {44, 6, 140, 32}}, {w, 1005, {194, 6, 140, 32}},
-          {w, 1006, {494, 6, 80, 32}}, {w, 1007, {580, 6, 82, 32}}, {w, 1010, {12, 48, -24, 260}},
-          {f, 2007, {12, 12, 130, 32}}, {f, 2005, {152, 12, 130, 32}}, {f, 2003, {292, 12, 150, 32}},
-          {f, 2006, {452, 12, 130, 32}}, {f, 2002, {12, -44, 130, 32}}, {f, 2004, {-142, -44, 130, 32}},
-          {f, 2001, {12, 54, -24, -108}}, {v, 3001, {12, 12, -24, -66}}, {v, 3002, {12, -44, 130, 32}},
-          {v, 3004, {152, -44, 130, 32}}, {v, 3003, {-142, -44, 130, 32}}}) {
-        HWND control = ::GetDlgItem(window, id);
-        ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r),
-                          ::GetWindowRect(control, &r) && ::GetClientRect(window, &c) ? 2 : 0);
-        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(base[3], c.bottom) - height;
-        // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
-        EXPECT_TRUE(r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && width == at(base[2], c.right) &&
-                    (!trim || (id == 2001 && trim > 0 && trim < Send(control, LB_GETITEMHEIGHT))))
-            << id << " at " << dpi << ": " << r.left << " " << r.top << " " << width << " " << height;
+    for (const auto& [id, base] : Base96) {
+        HWND window = id < 2000 ? w : id < 3000 ? f : v;
+        const RECT place = PlaceOf(window, id);
+        EXPECT_TRUE(PlacedAt(window, id, dpi)) << id << " at " << dpi << ": " << place.left << " " << place.top << " "
+                                               << place.right << " " << place.bottom;
         // Texts: a button's (Start/Stop's wider one) 8 and 4 pixels (scaled) from its edges; the panel's inside it.
         const bool button = base[3] == 32;
-        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(control));
-        EXPECT_TRUE((!button && id != 1010) ||
-                    (width - text.right >= 2 * at(button ? 8 : 0) && height - text.bottom >= 2 * at(button ? 4 : 0)))
-            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << width << " x " << height;
+        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(window, id));
+        EXPECT_TRUE((!button && id != 1010) || (place.right - text.right >= 2 * at(button ? 8 : 0) &&
+                                                place.bottom - text.bottom >= 2 * at(button ? 4 : 0)))
+            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << place.right << " x "
+            << place.bottom;
     }
     ::DeleteObject(::SelectObject(dc, previous)), ::ReleaseDC(nullptr, dc);
 }
 INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
+
+// A tool window moved to a 150% monitor (WM_DPICHANGED, its suggested rectangle in the program's memory) takes
+// the layout at 144 DPI; the control window keeps its places and its controls' fonts.
+TEST_F(Program, ToolWindowTakesANewScaleAlone) {
+    Press(window_, IDC_STATUS);
+    ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, 680, 332); }, Ceiling));
+    HWND files = OpenTool(window_, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
+    std::map<int, LRESULT> fonts;
+    for (int id : {1001, 1005, 1006, 1007, 1010}) fonts[id] = Send(::GetDlgItem(window_, id), WM_GETFONT);
+    RECT r{};
+    ASSERT_TRUE(::GetWindowRect(files, &r));
+    const RECT suggested{r.left, r.top, r.left + ScaleForDpi(900, 144), r.top + ScaleForDpi(560, 144)};
+    void* remote = ::VirtualAllocEx(process_, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_TRUE(remote && ::WriteProcessMemory(process_, remote, &suggested, sizeof suggested, nullptr));
+    Send(files, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(remote));
+    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    for (const auto& [id, base] : std::ranges::subrange(Base96.begin(), Base96.lower_bound(3000)))
+        EXPECT_TRUE(PlacedAt(id < 2000 ? window_ : files, id, id < 2000 ? 96 : 144)) << id;
+    for (auto [id, font] : fonts) EXPECT_EQ(Send(::GetDlgItem(window_, id), WM_GETFONT), font) << id;
+}
 
 // With a command word (wait, status, files, log; close), acts on the one Quarvello.exe: "left top width height".
 int main(int argc, char** argv) {

@@ -22,7 +22,4 @@ inline constexpr wchar_t ClearLogQuestion[] = L"Delete the log file?";
 // whole read and text update, so no line is seen half written.
 void ReloadLogView(HWND window);
 
-// Places the four controls for the window's current client size.
-void LayoutLogViewer(HWND window);
-
 }  // namespace ui::logviewer
