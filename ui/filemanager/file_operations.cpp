@@ -35,13 +35,25 @@ std::wstring EntryText(HWND list, int position) {
 
 void ShowNoSelection(HWND window) { ::MessageBoxW(window, NoSelectionText, L"Info", MB_OK | MB_ICONINFORMATION); }
 
-void StartProcess(const std::wstring& commandLine) {
+// The path of a program in the folder that folderOf names (GetSystemDirectoryW or
+// GetWindowsDirectoryW): never a program of that name beside the exe or in the current folder.
+// Empty when the system does not tell the folder.
+std::wstring SystemProgram(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = folderOf(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) + L"\\" + name : std::wstring();
+}
+
+void StartNotepad(const std::wstring& commandLine) {
+    const std::wstring notepad = SystemProgram(::GetSystemDirectoryW, L"notepad.exe");
+    if (notepad.empty()) return;
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring writable = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(notepad.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return;
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
@@ -63,7 +75,8 @@ std::vector<int> GetSelectedIndexes(HWND list) {
 void OpenWebRootInExplorer(HWND window) {
     const std::wstring webRoot = storage::WebRootPath();
     storage::EnsureFolder(webRoot);
-    ::ShellExecuteW(window, L"open", L"explorer.exe", webRoot.c_str(), nullptr, SW_SHOWNORMAL);
+    const std::wstring explorer = SystemProgram(::GetWindowsDirectoryW, L"explorer.exe");
+    if (!explorer.empty()) ::ShellExecuteW(window, L"open", explorer.c_str(), webRoot.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void ImportFiles(HWND window) {
@@ -118,7 +131,7 @@ void OpenSelectedInNotepad(HWND window) {
     const std::wstring webRoot = storage::WebRootPath();
     for (int position : positions) {
         const std::wstring name = EntryText(list, position);
-        if (IsSafeFileName(name)) StartProcess(NotepadCommandLine(webRoot, name));
+        if (IsSafeFileName(name)) StartNotepad(NotepadCommandLine(webRoot, name));
     }
 }
 
