@@ -12,6 +12,8 @@ struct WindowScale {
     HFONT fonts[2] = {};  // by FontKind, made on first use
 };
 
+HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE)); }
+
 WindowScale* ScaleOf(HWND window) { return reinterpret_cast<WindowScale*>(::GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
 HFONT CreateFontOrStock(int height, const wchar_t* face, int stock) {
@@ -93,8 +95,6 @@ void MoveToSuggestedRect(HWND window, LPARAM suggested) {
     ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HINSTANCE InstanceOf(HWND window) { return reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE)); }
-
 void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = procedure;
@@ -114,18 +114,18 @@ HWND CreateControl(HWND window, const wchar_t* className, const wchar_t* text, D
     return control;
 }
 
-void ShowToolWindow(ToolWindow& tool, HWND owner) {
+void ShowToolWindow(ToolWindowBase& tool, WNDPROC procedure, HWND owner) {
     try {
         if (tool.handle != nullptr && ::IsWindow(tool.handle)) {
             ::ShowWindow(tool.handle, SW_SHOWNORMAL);
             ::SetForegroundWindow(tool.handle);
-            tool.reload(tool.handle);
+            tool.fill(tool.handle);
             return;
         }
         const HINSTANCE instance = InstanceOf(owner);
         if (!tool.registered) {
             // Registered once, whatever the outcome: a failed registration is not retried.
-            RegisterWindowClass(instance, tool.className, tool.procedure);
+            RegisterWindowClass(instance, tool.className, procedure);
             tool.registered = true;
         }
         const int dpi = WindowDpi(owner);

@@ -5,6 +5,8 @@
 // controls, its layout and its commands.
 #include <windows.h>
 
+#include <cstddef>
+
 #include "ui/dpi_scale.h"
 
 namespace ui {
@@ -54,7 +56,6 @@ void MoveToSuggestedRect(HWND window, LPARAM suggested);
 // system has it, else AdjustWindowRectEx. No menu.
 void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
 
-HINSTANCE InstanceOf(HWND window);
 // A class of style 0 with the arrow cursor and the window colour as background; the result is
 // not looked at.
 void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
@@ -111,18 +112,47 @@ void ChangeScale(HWND window, WPARAM wParam, LPARAM suggested, const ControlRow<
 
 // A tool window: one at most, owned by the control window, with extended style
 // WS_EX_DLGMODALFRAME and style WS_OVERLAPPEDWINDOW; its class registered on first use.
-struct ToolWindow {
+struct ToolWindowBase {
     const wchar_t* className;
     const wchar_t* title;
-    int width, height;  // at 96 DPI
-    WNDPROC procedure;
-    void (*reload)(HWND window);
-    HWND handle = nullptr;  // cleared by the window's WM_DESTROY
+    int width, height;                      // at 96 DPI
+    bool (*prepare)(HWND window);           // before the controls, or null; false refuses the window
+    void (*fill)(HWND window);              // the content, at creation and at each raise
+    bool (*command)(HWND window, int id);   // false: not one of its buttons
+    HWND handle = nullptr;                  // cleared by the window's WM_DESTROY
     bool registered = false;
 };
-// Raises and reloads the open window, or creates and shows one; a refused creation leaves
+template <class Rects, std::size_t N>
+struct ToolWindow : ToolWindowBase {
+    Rects (*layout)(int clientWidth, int clientHeight, int dpi);
+    const ControlRow<Rects> (&rows)[N];
+};
+// Raises and refills the open window, or creates and shows one; a refused creation leaves
 // none, and the next call tries again (but never registers the class again).
-void ShowToolWindow(ToolWindow& tool, HWND owner);
+void ShowToolWindow(ToolWindowBase& tool, WNDPROC procedure, HWND owner);
+
+// The messages of a tool window: its controls made, placed and rescaled from its table, its
+// buttons run by its command.
+template <auto& tool>
+LRESULT ToolWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        if ((tool.prepare != nullptr && !tool.prepare(window)) ||
+            !CreateControls(window, tool.rows, CurrentLayout(window, tool.layout)))
+            return -1;
+        tool.fill(window);
+        return 0;
+    case WM_SIZE: PlaceControls(window, tool.rows, CurrentLayout(window, tool.layout)); return 0;
+    case WM_COMMAND:
+        return tool.command(window, LOWORD(wParam)) ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
+    case WM_DPICHANGED:
+        ChangeScale(window, wParam, lParam, tool.rows);
+        PlaceControls(window, tool.rows, CurrentLayout(window, tool.layout));  // also when the size stays
+        return 0;
+    case WM_DESTROY: tool.handle = nullptr; return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
 
 // Attaches the window's scale at WM_NCCREATE and frees it with its fonts at WM_NCDESTROY.
 void TrackScale(HWND window, UINT message);

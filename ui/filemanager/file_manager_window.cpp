@@ -1,5 +1,7 @@
 #include "ui/filemanager/file_manager_window.h"
 
+#include <iterator>
+
 #include "storage/data_folders.h"
 #include "ui/filemanager/file_list.h"
 #include "ui/filemanager/file_manager_layout.h"
@@ -25,17 +27,6 @@ constexpr ControlRow<FileManagerRects> Controls[] = {
     {L"BUTTON", L"Close", ButtonStyle, IDC_FM_CLOSE, &FileManagerRects::close},
 };
 
-void PlaceFileManagerControls(HWND window) {
-    PlaceControls(window, Controls, CurrentLayout(window, LayoutFileManager));
-}
-
-LRESULT OnFileManagerCreate(HWND window) {
-    if (!CreateControls(window, Controls, CurrentLayout(window, LayoutFileManager))) return -1;
-    RefreshFileList(window);
-    PlaceFileManagerControls(window);
-    return 0;
-}
-
 // The low word of wParam alone decides; list notifications (2001) are not acted on.
 bool OnFileManagerCommand(HWND window, int id) {
     switch (id) {
@@ -52,25 +43,10 @@ bool OnFileManagerCommand(HWND window, int id) {
     return false;
 }
 
-LRESULT HandleFileManagerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-ToolWindow fileManager{FileManagerClassName, FileManagerTitle, FileManagerWidth, FileManagerHeight,
-                       GuardedWindowProc<HandleFileManagerMessage>, RefreshFileList};
-
-LRESULT HandleFileManagerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE: return OnFileManagerCreate(window);
-    case WM_SIZE: PlaceFileManagerControls(window); return 0;
-    case WM_COMMAND:
-        return OnFileManagerCommand(window, LOWORD(wParam)) ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
-    case WM_DPICHANGED:
-        ChangeScale(window, wParam, lParam, Controls);
-        PlaceFileManagerControls(window);  // also when the suggested size is the old one
-        return 0;
-    case WM_DESTROY: fileManager.handle = nullptr; return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
+ToolWindow<FileManagerRects, std::size(Controls)> fileManager{
+    {FileManagerClassName, FileManagerTitle, FileManagerWidth, FileManagerHeight, nullptr, RefreshFileList,
+     OnFileManagerCommand},
+    LayoutFileManager, Controls};
 
 }  // namespace
 
@@ -87,6 +63,9 @@ void RefreshFileList(HWND window) {
 
 namespace ui {
 
-void ShowFileManager(HWND controlWindow) { ShowToolWindow(filemanager::fileManager, controlWindow); }
+void ShowFileManager(HWND controlWindow) {
+    using filemanager::fileManager;
+    ShowToolWindow(fileManager, GuardedWindowProc<ToolWindowMessage<fileManager>>, controlWindow);
+}
 
 }  // namespace ui

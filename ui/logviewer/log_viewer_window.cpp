@@ -27,20 +27,11 @@ constexpr ControlRow<LogViewerRects> Controls[] = {
     {L"BUTTON", L"Close", ButtonStyle, IDC_LOG_CLOSE, &LogViewerRects::close},
 };
 
-void PlaceLogViewerControls(HWND window) { PlaceControls(window, Controls, CurrentLayout(window, LayoutLogViewer)); }
-
-// Refuses the window (-1) when the rich text library cannot be loaded; the next Log press
-// tries again.
-LRESULT OnLogViewerCreate(HWND window) {
+// Refuses the window when the rich text library cannot be loaded; the next Log press tries again.
+bool LoadRichEdit(HWND window) {
     if (richEditModule == nullptr) richEditModule = ::LoadLibraryW(L"Msftedit.dll");
-    if (richEditModule == nullptr) {
-        ::MessageBoxW(window, RichEditLoadFailureText, L"Error", MB_OK | MB_ICONERROR);
-        return -1;
-    }
-    if (!CreateControls(window, Controls, CurrentLayout(window, LayoutLogViewer))) return -1;
-    ReloadLogView(window);
-    PlaceLogViewerControls(window);
-    return 0;
+    if (richEditModule == nullptr) ::MessageBoxW(window, RichEditLoadFailureText, L"Error", MB_OK | MB_ICONERROR);
+    return richEditModule != nullptr;
 }
 
 void ClearLog(HWND window) {
@@ -62,25 +53,10 @@ bool OnLogViewerCommand(HWND window, int id) {
     return false;
 }
 
-LRESULT HandleLogViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-ToolWindow logViewer{LogViewerClassName, LogViewerTitle, LogViewerWidth, LogViewerHeight,
-                     GuardedWindowProc<HandleLogViewerMessage>, ReloadLogView};
-
-LRESULT HandleLogViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CREATE: return OnLogViewerCreate(window);
-    case WM_SIZE: PlaceLogViewerControls(window); return 0;
-    case WM_COMMAND:
-        return OnLogViewerCommand(window, LOWORD(wParam)) ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
-    case WM_DPICHANGED:
-        ChangeScale(window, wParam, lParam, Controls);
-        PlaceLogViewerControls(window);  // also when the suggested size is the old one
-        return 0;
-    case WM_DESTROY: logViewer.handle = nullptr; return 0;  // the library stays for the next one
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
+ToolWindow<LogViewerRects, std::size(Controls)> logViewer{
+    {LogViewerClassName, LogViewerTitle, LogViewerWidth, LogViewerHeight, LoadRichEdit, ReloadLogView,
+     OnLogViewerCommand},
+    LayoutLogViewer, Controls};
 
 }  // namespace
 
@@ -96,7 +72,10 @@ void ReloadLogView(HWND window) {
 
 namespace ui {
 
-void ShowLogViewer(HWND controlWindow) { ShowToolWindow(logviewer::logViewer, controlWindow); }
+void ShowLogViewer(HWND controlWindow) {
+    using logviewer::logViewer;
+    ShowToolWindow(logViewer, GuardedWindowProc<ToolWindowMessage<logViewer>>, controlWindow);
+}
 
 void ReleaseLogViewerLibrary() {
     if (logviewer::richEditModule != nullptr) ::FreeLibrary(logviewer::richEditModule);
