@@ -2,7 +2,7 @@
 // The program's main window: the Start/Stop button with its round indicator, the buttons of
 // the two tool windows and the Status button that expands the window to the status panel.
 // The window owns the server's lifecycle (started at creation, stopped at destruction) and
-// the user-interface resources that the windows share.
+// frees the log viewer's library at its end.
 #include <windows.h>
 
 namespace ui {
