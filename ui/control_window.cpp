@@ -2,9 +2,9 @@
 
 #include "server/web_server.h"
 #include "ui/control_window_layout.h"
-#include "ui/controls.h"
 #include "ui/status_panel.h"
 #include "ui/tool_windows.h"
+#include "ui/window_kit.h"
 
 namespace ui {
 
@@ -14,20 +14,17 @@ bool statusPanelVisible = false;
 
 HWND Control(HWND window, int id) { return ::GetDlgItem(window, id); }
 
-HINSTANCE InstanceOf(HWND window) {
-    return reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
-}
+constexpr DWORD ButtonStyle = WS_CHILD | WS_VISIBLE;
 
-ControlWindowLayout CurrentLayout(HWND window) {
-    RECT client{};
-    ::GetClientRect(window, &client);
-    return LayOutControlWindow(client.right - client.left, client.bottom - client.top, statusPanelVisible,
-                               WindowDpi(window));
-}
-
-void MoveControl(HWND window, int id, const ControlRect& rect) {
-    ::MoveWindow(Control(window, id), rect.x, rect.y, rect.width, rect.height, TRUE);
-}
+// In creation order, which is also the Z-order. Start/Stop tells the outcome of the start at creation.
+constexpr ControlRow<ControlWindowLayout> Controls[] = {
+    {L"BUTTON", L"Start server", ButtonStyle, IDC_START_STOP, &ControlWindowLayout::startStop},
+    {L"BUTTON", L"File Manager", ButtonStyle, IDC_FILE_MANAGER, &ControlWindowLayout::fileManager},
+    {L"BUTTON", L"Log", ButtonStyle, IDC_LOG, &ControlWindowLayout::log},
+    {L"BUTTON", L"Status", ButtonStyle, IDC_STATUS, &ControlWindowLayout::status},
+    {L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, IDC_INDICATOR, &ControlWindowLayout::indicator},
+    {L"STATIC", L"", WS_CHILD, IDC_STATUS_TEXT, &ControlWindowLayout::statusText},  // shown with the panel
+};
 
 void RepaintIndicator(HWND window) { ::InvalidateRect(Control(window, IDC_INDICATOR), nullptr, TRUE); }
 
@@ -35,34 +32,9 @@ void SetStartStopText(HWND window, bool running) {
     ::SetWindowTextW(Control(window, IDC_START_STOP), StartStopText(running));
 }
 
-void CreateControls(HWND window) {
-    const ControlWindowLayout layout = CurrentLayout(window);
-    struct NewControl {
-        const wchar_t* className;
-        const wchar_t* text;
-        DWORD style;
-        ControlRect rect;
-        int id;
-    };
-    // In creation order, which is also the Z-order.
-    const NewControl controls[] = {
-        {L"BUTTON", StartStopText(server::TheWebServer.running.load()), WS_CHILD | WS_VISIBLE, layout.startStop,
-         IDC_START_STOP},
-        {L"BUTTON", L"File Manager", WS_CHILD | WS_VISIBLE, layout.fileManager, IDC_FILE_MANAGER},
-        {L"BUTTON", L"Log", WS_CHILD | WS_VISIBLE, layout.log, IDC_LOG},
-        {L"BUTTON", L"Status", WS_CHILD | WS_VISIBLE, layout.status, IDC_STATUS},
-        {L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, layout.indicator, IDC_INDICATOR},
-        {L"STATIC", L"", WS_CHILD, layout.statusText, IDC_STATUS_TEXT},
-    };
-    const HINSTANCE instance = InstanceOf(window);
-    for (const NewControl& c : controls)
-        CreateChildControl(c.className, c.text, c.style, c.rect.x, c.rect.y, c.rect.width, c.rect.height, window, c.id,
-                           instance);
-}
-
+// Refused (-1) when a control cannot be created, before the server starts.
 LRESULT OnCreate(HWND window) {
-    CreateControls(window);
-    ::ShowWindow(Control(window, IDC_STATUS_TEXT), SW_HIDE);
+    if (!CreateControls(window, Controls, CurrentLayout(window, LayOutControlWindow))) return -1;
     // The sizing frame is still in the style here: once the entry point has removed it, this
     // outer size leaves a client a little larger than every later sizing gives.
     SizeWindowToClientHeight(window, CollapsedClientHeight);
@@ -96,11 +68,9 @@ void OnStatus(HWND window) {
     ApplyControlLayout(window);
 }
 
-// The window moved to a monitor of another scale: the suggested place, then the fonts, size and
-// layout for the new DPI.
-void OnDpiChanged(HWND window, LPARAM suggested) {
-    MoveToSuggestedRect(window, suggested);
-    FontForDpi(UiFont, WindowDpi(window));
+// The window moved to a monitor of another scale: its fonts, place, size and layout for the new DPI.
+void OnDpiChanged(HWND window, WPARAM wParam, LPARAM suggested) {
+    ChangeScale(window, wParam, suggested, Controls);
     SizeWindowToClientHeight(window, statusPanelVisible ? ExpandedClientHeight : CollapsedClientHeight);
     ApplyControlLayout(window);
 }
@@ -127,7 +97,7 @@ COLORREF ToColorRef(Rgb color) { return RGB(color.red, color.green, color.blue);
 
 void DrawIndicator(const DRAWITEMSTRUCT& item) {
     const RECT& r = item.rcItem;
-    const int dpi = WindowDpi(item.hwndItem);
+    const int dpi = DpiOf(::GetParent(item.hwndItem));
     ::FillRect(item.hDC, &r, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     const EllipseBox box = IndicatorEllipse({r.left, r.top, r.right - r.left, r.bottom - r.top}, dpi);
     HBRUSH brush = ::CreateSolidBrush(ToColorRef(IndicatorColor(server::TheWebServer.running.load())));
@@ -148,13 +118,7 @@ LRESULT OnDrawItem(HWND window, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT OnEraseBackground(HWND window, HDC dc) {
-    RECT client{};
-    ::GetClientRect(window, &client);
-    ::FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-    return 1;
-}
-
+// The status text in the window's colours, not a dialog's grey.
 LRESULT OnStaticColor(HDC dc) {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
@@ -165,7 +129,7 @@ LRESULT OnStaticColor(HDC dc) {
 void OnDestroy(HWND window) {
     ::KillTimer(window, RefreshTimerId);
     server::TheWebServer.Stop();
-    ReleaseUiResources();
+    ReleaseLogViewerLibrary();
     ::PostQuitMessage(0);
 }
 
@@ -177,9 +141,8 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return OnCommand(window, LOWORD(wParam)) ? 0 : ::DefWindowProcW(window, message, wParam, lParam);
     case WM_TIMER: OnTimer(window); return 0;
     case WM_DRAWITEM: return OnDrawItem(window, wParam, lParam);
-    case WM_ERASEBKGND: return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_CTLCOLORSTATIC: return OnStaticColor(reinterpret_cast<HDC>(wParam));
-    case WM_DPICHANGED: OnDpiChanged(window, lParam); return 0;
+    case WM_DPICHANGED: OnDpiChanged(window, wParam, lParam); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
@@ -188,14 +151,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 void RegisterControlWindowClass(HINSTANCE instance) {
-    WNDCLASSW windowClass{};
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = ControlWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = ControlWindowClassName;
-    ::RegisterClassW(&windowClass);
+    RegisterWindowClass(instance, ControlWindowClassName, GuardedWindowProc<HandleMessage>);
 }
 
 HWND CreateControlWindow(HINSTANCE instance) {
@@ -212,23 +168,12 @@ void RemoveSizingFrame(HWND window) {
 }
 
 void ApplyControlLayout(HWND window) {
-    const ControlWindowLayout layout = CurrentLayout(window);
-    MoveControl(window, IDC_INDICATOR, layout.indicator);
-    MoveControl(window, IDC_START_STOP, layout.startStop);
-    MoveControl(window, IDC_FILE_MANAGER, layout.fileManager);
-    MoveControl(window, IDC_LOG, layout.log);
-    MoveControl(window, IDC_STATUS, layout.status);
-    if (layout.statusTextVisible) {
-        ::ShowWindow(Control(window, IDC_STATUS_TEXT), SW_SHOW);
-        MoveControl(window, IDC_STATUS_TEXT, layout.statusText);
-    } else {
-        ::ShowWindow(Control(window, IDC_STATUS_TEXT), SW_HIDE);
-    }
-    ::InvalidateRect(window, nullptr, TRUE);
+    PlaceControls(window, Controls, CurrentLayout(window, LayOutControlWindow));
+    ::ShowWindow(Control(window, IDC_STATUS_TEXT), statusPanelVisible ? SW_SHOW : SW_HIDE);
 }
 
 void SizeWindowToClientHeight(HWND window, int height) {
-    const int dpi = WindowDpi(window);
+    const int dpi = DpiOf(window);
     RECT wanted{0, 0, 0, 0};  // what the frame adds, whatever the client
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE));
@@ -238,16 +183,6 @@ void SizeWindowToClientHeight(HWND window, int height) {
     RECT current{};
     ::GetWindowRect(window, &current);
     ::SetWindowPos(window, nullptr, current.left, current.top, size.width, size.height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return HandleMessage(window, message, wParam, lParam);
-    } catch (...) {
-        // Only an allocation can fail here (a text or a path); the message is dropped rather
-        // than let the exception unwind through the window system.
-        return 0;
-    }
 }
 
 }  // namespace ui

@@ -2,7 +2,7 @@
 // The program's main window: the Start/Stop button with its round indicator, the buttons of
 // the two tool windows and the Status button that expands the window to the status panel.
 // The window owns the server's lifecycle (started at creation, stopped at destruction) and
-// the user-interface resources that the windows share.
+// frees the log viewer's library at its end.
 #include <windows.h>
 
 namespace ui {
@@ -21,6 +21,5 @@ void ApplyControlLayout(HWND window);
 // height (all at 96 DPI, scaled to the window's), keeping its top-left corner.
 void SizeWindowToClientHeight(HWND window, int height);
 
-LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ui

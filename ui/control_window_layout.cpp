@@ -18,7 +18,7 @@ int StatusTextHeight(int clientHeight, int dpi) {
     return std::max(std::min(clientHeight - scaled(60), scaled(260)), scaled(60));
 }
 
-ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible, int dpi) {
+ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, int dpi) {
     ControlWindowLayout layout{};
     layout.indicator = ScaleRect(ControlRect{12, 17, 22, 22}, dpi);
     layout.startStop = ScaleRect(ControlRect{44, 6, 140, 32}, dpi);
@@ -28,7 +28,6 @@ ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool 
     layout.status = ScaleRect(ControlRect{580, 6, 82, 32}, dpi);
     layout.statusText = {ScaleForDpi(12, dpi), ScaleForDpi(48, dpi), clientWidth - ScaleForDpi(24, dpi),
                          StatusTextHeight(clientHeight, dpi)};
-    layout.statusTextVisible = statusPanelVisible;
     return layout;
 }
 

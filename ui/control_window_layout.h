@@ -46,11 +46,6 @@ inline constexpr Rgb IndicatorOutlineColor{60, 60, 60};
 // The indicator's fill: green while the server runs, red otherwise.
 Rgb IndicatorColor(bool running);
 
-struct ControlRect {
-    int x, y, width, height;
-    friend bool operator==(const ControlRect&, const ControlRect&) = default;
-};
-
 // The ellipse's bounding box (left, top, right, bottom) inside an indicator item rectangle:
 // a circle of the smaller side less 2, inset by 2 at the left and top (2 at 96 DPI, scaled).
 struct EllipseBox {
@@ -65,12 +60,10 @@ int StatusTextHeight(int clientHeight, int dpi);
 
 struct ControlWindowLayout {
     ControlRect indicator, startStop, fileManager, log, status, statusText;
-    bool statusTextVisible;
 };
 // Where each control goes for a client area of width x height. The buttons and the indicator
-// do not depend on the size; the status text fills the width below them, and is shown only
-// while the panel is.
-ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, bool statusPanelVisible, int dpi);
+// do not depend on the size; the status text, shown only with the panel, fills the width below them.
+ControlWindowLayout LayOutControlWindow(int clientWidth, int clientHeight, int dpi);
 
 // What the window frame adds on each side of the client area (all >= 0 for a normal frame).
 struct FrameWidening {

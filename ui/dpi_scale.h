@@ -17,9 +17,14 @@ constexpr int MulDivRounded(int number, int numerator, int denominator) {
 // value * dpi / 96, rounded as MulDiv rounds. Exactly value at 96.
 constexpr int ScaleForDpi(int value, int dpi) { return MulDivRounded(value, dpi, BaseDpi); }
 
-// The same rectangle, every field scaled; for the layouts' rectangle types.
-template <class Rect>
-constexpr Rect ScaleRect(const Rect& r, int dpi) {
+// A control's place in its window's client area.
+struct ControlRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const ControlRect&, const ControlRect&) = default;
+};
+
+// The same rectangle, every field scaled.
+constexpr ControlRect ScaleRect(const ControlRect& r, int dpi) {
     return {ScaleForDpi(r.x, dpi), ScaleForDpi(r.y, dpi), ScaleForDpi(r.width, dpi), ScaleForDpi(r.height, dpi)};
 }
 

@@ -8,5 +8,7 @@ namespace ui {
 
 void ShowFileManager(HWND controlWindow);
 void ShowLogViewer(HWND controlWindow);
+// Frees the log viewer's rich text library: at the control window's end, with no log viewer left.
+void ReleaseLogViewerLibrary();
 
 }  // namespace ui

@@ -10,11 +10,11 @@
 #include "start_evidence.h"
 #include "test_support.h"
 #include "ui/control_window_layout.h"
-#include "ui/controls.h"
 #include "ui/filemanager/file_manager_window.h"
 #include "ui/filemanager/file_operations.h"
 #include "ui/logviewer/log_viewer_window.h"
 #include "ui/status_text.h"
+#include "ui/window_kit.h"
 
 using namespace testing_support;
 using namespace ui;
@@ -101,6 +101,42 @@ bool ShowsLogTail(HWND viewer) {
                                                           EM_GETFIRSTVISIBLELINE) > 0);
 }
 
+// A file beside this driver's exe, or a path from its folder.
+std::wstring Beside(const wchar_t* name) {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    return std::wstring(exe, ::wcsrchr(exe, L'\\') + 1) + name;
+}
+
+// Each control's x y width height at 96 DPI by its id (1xxx: the control window's, 2xxx: the file manager's, 3xxx:
+// the log viewer's); a negative length: that far from the client's right or bottom edge.
+const std::map<int, std::array<int, 4>> Base96{
+    {1011, {12, 17, 22, 22}},   {1001, {44, 6, 140, 32}},     {1005, {194, 6, 140, 32}},  {1006, {494, 6, 80, 32}},
+    {1007, {580, 6, 82, 32}},   {1010, {12, 48, -24, 260}},   {2007, {12, 12, 130, 32}},  {2005, {152, 12, 130, 32}},
+    {2003, {292, 12, 150, 32}}, {2006, {452, 12, 130, 32}},   {2002, {12, -44, 130, 32}}, {2004, {-142, -44, 130, 32}},
+    {2001, {12, 54, -24, -108}}, {3001, {12, 12, -24, -66}},  {3002, {12, -44, 130, 32}}, {3004, {152, -44, 130, 32}},
+    {3003, {-142, -44, 130, 32}}};
+
+// The control's rectangle in its window's client area, right and bottom as width and height.
+RECT PlaceOf(HWND window, int id) {
+    RECT r{};
+    ::GetWindowRect(::GetDlgItem(window, id), &r);
+    ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// Whether control id of window sits at its 96-DPI rectangle scaled to dpi.
+bool PlacedAt(HWND window, int id, int dpi) {
+    const std::array<int, 4>& base = Base96.at(id);
+    RECT r = PlaceOf(window, id), c{};
+    ::GetClientRect(window, &c);
+    const auto at = [dpi](int n, LONG edge) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    const int trim = at(base[3], c.bottom) - r.bottom;
+    // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
+    return r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && r.right == at(base[2], c.right) &&
+           (!trim || (id == 2001 && trim > 0 && trim < Send(::GetDlgItem(window, id), LB_GETITEMHEIGHT)));
+}
+
 std::wstring Panel(bool running, bool accepted) {
     return ComposeStatusText(running, accepted, storage::WebRootPath(), storage::LogFilePath());
 }
@@ -108,10 +144,8 @@ std::wstring Panel(bool running, bool accepted) {
 // Quarvello.exe over a fresh data folder for each test, always ended: WM_CLOSE, then TerminateProcess.
 struct Program : ::testing::Test {
     void SetUp() override {
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        ::lstrcpyW(::wcsrchr(exe, L'\\'), L"\\..\\..\\ui\\Quarvello.exe");
-        process_ = HANDLE(::_wspawnl(_P_NOWAIT, exe, exe, nullptr));
+        const std::wstring exe = Beside(L"..\\..\\ui\\Quarvello.exe");
+        process_ = HANDLE(::_wspawnl(_P_NOWAIT, exe.c_str(), exe.c_str(), nullptr));
         ASSERT_NE(process_, INVALID_HANDLE_VALUE);
         // Shown once the server has started, or held back by the box of a failed start.
         const bool shown = WaitUntil([&] {
@@ -150,6 +184,13 @@ struct Program : ::testing::Test {
 
 struct PortTaken : Program { OtherListener other; };
 
+// A stand-in that does nothing, planted as notepad.exe beside Quarvello.exe for the test's life.
+struct PlantedNotepad {
+    const std::wstring path = Beside(L"..\\..\\ui\\notepad.exe");
+    PlantedNotepad() { EXPECT_TRUE(::CopyFileW(Beside(L"planted_program.exe").c_str(), path.c_str(), FALSE)); }
+    ~PlantedNotepad() { ::DeleteFileW(path.c_str()); }
+};
+
 }  // namespace
 
 TEST_F(Program, ControlWindowExpandsAndItsIndicatorFollowsStopAndStart) {
@@ -177,8 +218,10 @@ TEST_F(PortTaken, StartFailureIsShownAndTheWindowOpensStopped) {
     EXPECT_TRUE(WaitUntil([&] { return TextOf(window_, IDC_STATUS_TEXT) == Panel(false, true); }, Ceiling));
 }
 
-// Every button of the file manager: each refill of the list and each box seen, Import through its dialog.
+// Every button of the file manager: each refill of the list and each box seen, Import through its dialog;
+// the system's Notepad started, never a notepad.exe beside Quarvello.exe.
 TEST_F(Program, FileManagerButtons) {
+    const PlantedNotepad standIn;  // the Notepad windows below come from the system's Notepad alone
     const std::wstring root = storage::WebRootPath(), source = data_.Root() + L"\\Quarvel\\d.txt";
     for (const std::wstring& path : {root + L".hidden", source}) WriteFileBytes(path, "x");  // every file holds "x"
     ASSERT_TRUE(::SetFileAttributesW((root + L".hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
@@ -323,7 +366,7 @@ struct AtDpi : Program, testing::WithParamInterface<int> {
 // right or bottom edge); each button's text with room on every side; all lines of the status panel in it.
 TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
     const int dpi = GetParam();
-    const auto at = [dpi](int n, LONG edge = 0) { return n < 0 ? edge - ScaleForDpi(-n, dpi) : ScaleForDpi(n, dpi); };
+    const auto at = [dpi](int n) { return ScaleForDpi(n, dpi); };
     Press(window_, IDC_STATUS);
     ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, at(680), at(332)); }, Ceiling));
     HWND w = window_, f = OpenTool(w, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
@@ -336,35 +379,59 @@ TEST_P(AtDpi, WindowsScaleWholeAndTextsFit) {
         RECT e{};
         return ::DrawTextW(dc, text.c_str(), -1, &e, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS), e;
     };
-    RECT r{}, c{};
+    RECT r{};
     for (auto [tool, width, height] : {std::tuple{f, 900, 560}, {v, 760, 520}})
         EXPECT_TRUE(::GetWindowRect(tool, &r) && r.right - r.left == at(width) && r.bottom - r.top == at(height));
-    using Row = std::tuple<HWND, int, std::array<int, 4>>;  // window, control id, its x y width height at 96 DPI
-    for (auto [window, id, base] :
-         {Row{w, 1011, {12, 17, 22, 22}}, {w, 1001, {44, 6, 140, 32}}, {w, 1005, {194, 6, 140, 32}},
-          {w, 1006, {494, 6, 80, 32}}, {w, 1007, {580, 6, 82, 32}}, {w, 1010, {12, 48, -24, 260}},
-          {f, 2007, {12, 12, 130, 32}}, {f, 2005, {152, 12, 130, 32}}, {f, 2003, {292, 12, 150, 32}},
-          {f, 2006, {452, 12, 130, 32}}, {f, 2002, {12, -44, 130, 32}}, {f, 2004, {-142, -44, 130, 32}},
-          {f, 2001, {12, 54, -24, -108}}, {v, 3001, {12, 12, -24, -66}}, {v, 3002, {12, -44, 130, 32}},
-          {v, 3004, {152, -44, 130, 32}}, {v, 3003, {-142, -44, 130, 32}}}) {
-        HWND control = ::GetDlgItem(window, id);
-        ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r),
-                          ::GetWindowRect(control, &r) && ::GetClientRect(window, &c) ? 2 : 0);
-        const int width = r.right - r.left, height = r.bottom - r.top, trim = at(base[3], c.bottom) - height;
-        // The list box trims its height to whole items (its style has no LBS_NOINTEGRALHEIGHT).
-        EXPECT_TRUE(r.left == at(base[0], c.right) && r.top == at(base[1], c.bottom) && width == at(base[2], c.right) &&
-                    (!trim || (id == 2001 && trim > 0 && trim < Send(control, LB_GETITEMHEIGHT))))
-            << id << " at " << dpi << ": " << r.left << " " << r.top << " " << width << " " << height;
+    for (const auto& [id, base] : Base96) {
+        HWND window = id < 2000 ? w : id < 3000 ? f : v;
+        const RECT place = PlaceOf(window, id);
+        EXPECT_TRUE(PlacedAt(window, id, dpi)) << id << " at " << dpi << ": " << place.left << " " << place.top << " "
+                                               << place.right << " " << place.bottom;
         // Texts: a button's (Start/Stop's wider one) 8 and 4 pixels (scaled) from its edges; the panel's inside it.
         const bool button = base[3] == 32;
-        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(control));
-        EXPECT_TRUE((!button && id != 1010) ||
-                    (width - text.right >= 2 * at(button ? 8 : 0) && height - text.bottom >= 2 * at(button ? 4 : 0)))
-            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << width << " x " << height;
+        const RECT text = extentOf(id == 1001 ? L"Start server" : TextOf(window, id));
+        EXPECT_TRUE((!button && id != 1010) || (place.right - text.right >= 2 * at(button ? 8 : 0) &&
+                                                place.bottom - text.bottom >= 2 * at(button ? 4 : 0)))
+            << id << " at " << dpi << ": " << text.right << " x " << text.bottom << " in " << place.right << " x "
+            << place.bottom;
     }
     ::DeleteObject(::SelectObject(dc, previous)), ::ReleaseDC(nullptr, dc);
 }
 INSTANTIATE_TEST_SUITE_P(Scales, AtDpi, testing::Values(96, 144, 192));
+
+// A tool window moved to a 150% monitor (WM_DPICHANGED, its suggested rectangle in the program's memory) takes
+// the layout at 144 DPI; the control window keeps its places and its buttons' texts as they were.
+TEST_F(Program, ToolWindowTakesANewScaleAlone) {
+    Press(window_, IDC_STATUS);
+    ASSERT_TRUE(WaitUntil([&] { return ClientIs(window_, 680, 332); }, Ceiling));
+    // The buttons' middle rows as the screen shows them, repainted first: their texts in their fonts. (Another
+    // process's fonts cannot be asked for under Wine: WM_GETFONT answers 0 across processes.)
+    const auto texts = [&] {
+        std::vector<COLORREF> pixels;
+        HDC screen = ::GetDC(nullptr);
+        for (int id : {1001, 1005, 1006, 1007}) {
+            RECT r{};
+            HWND button = ::GetDlgItem(window_, id);
+            ::RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            ::GetWindowRect(button, &r);
+            for (LONG x = r.left; x < r.right; ++x) pixels.push_back(::GetPixel(screen, x, (r.top + r.bottom) / 2));
+        }
+        return ::ReleaseDC(nullptr, screen), pixels;
+    };
+    std::vector<COLORREF> before;  // once two looks agree: painted
+    ASSERT_TRUE(WaitUntil([&] { return std::exchange(before, texts()) == before; }, Ceiling));
+    HWND files = OpenTool(window_, IDC_FILE_MANAGER, filemanager::FileManagerClassName);
+    RECT r{};  // the file manager moved clear of the control window, to its right
+    ASSERT_TRUE(::GetWindowRect(window_, &r));
+    const RECT suggested{r.right, r.top, r.right + ScaleForDpi(900, 144), r.top + ScaleForDpi(560, 144)};
+    void* remote = ::VirtualAllocEx(process_, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    ASSERT_TRUE(remote && ::WriteProcessMemory(process_, remote, &suggested, sizeof suggested, nullptr));
+    Send(files, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(remote));
+    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    for (const auto& [id, base] : std::ranges::subrange(Base96.begin(), Base96.lower_bound(3000)))
+        EXPECT_TRUE(PlacedAt(id < 2000 ? window_ : files, id, id < 2000 ? 96 : 144)) << id;
+    EXPECT_TRUE(WaitUntil([&] { return texts() == before; }, Ceiling));
+}
 
 // With a command word (wait, status, files, log; close; evidence), acts on the one Quarvello.exe: "left top width height".
 int main(int argc, char** argv) {

@@ -32,7 +32,7 @@ TEST(ControlWindowLayout, IndicatorAndStatusTextHeightAndATinyWindow) {
                                      {180, 144, 90}, {664, 192, 520}, {0, 192, 120}})
         EXPECT_EQ(StatusTextHeight(client, dpi), text) << client << " at " << dpi;
     for (auto [dpi, text] : {std::pair{96, ControlRect{12, 48, -24, 60}}, {192, {24, 96, -48, 120}}})  // 0 x 0
-        EXPECT_EQ(LayOutControlWindow(0, 0, true, dpi).statusText, text) << dpi;
+        EXPECT_EQ(LayOutControlWindow(0, 0, dpi).statusText, text) << dpi;
 }
 
 TEST(StatusText, TwelveLinesInEveryState) {
@@ -71,17 +71,15 @@ TEST(FileRules, NamesConfirmationDialogResultAndNotepad) {
 
 // Tiny windows, which the exe's tests do not make: the list at its floor; no floor in the log viewer.
 TEST(ToolWindows, LayoutsAtTinySizesAndTheLogText) {
-    using R = filemanager::ControlRect;
     for (auto [width, height, dpi, close, list] :
-         {std::tuple<int, int, int, R, R>{300, 150, 96, {158, 106, 130, 32}, {12, 54, 276, 60}},
+         {std::tuple<int, int, int, ControlRect, ControlRect>{300, 150, 96, {158, 106, 130, 32}, {12, 54, 276, 60}},
           {600, 300, 192, {316, 212, 260, 64}, {24, 108, 552, 120}},
           {0, 0, 96, {-142, -44, 130, 32}, {12, 54, -24, 60}}}) {
         const filemanager::FileManagerRects r = filemanager::LayoutFileManager(width, height, dpi);
         EXPECT_TRUE(r.close == close && r.fileList == list) << "file manager " << width;
     }
     const logviewer::LogViewerRects r = logviewer::LayoutLogViewer(0, 0, 96);
-    EXPECT_TRUE(r.close == (logviewer::ControlRect{-142, -44, 130, 32}) &&
-                r.text == (logviewer::ControlRect{12, 12, -24, -66}));
+    EXPECT_TRUE(r.close == (ControlRect{-142, -44, 130, 32}) && r.text == (ControlRect{12, 12, -24, -66}));
     EXPECT_EQ(logviewer::LogViewText({"a", "", "caf\xC3\xA9 \xE2\x82\xAC", "a\xFF"}),
               L"a\r\n\r\ncaf\u00E9 \u20AC\r\na\uFFFD\r\n");
 }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/dpi_scale.h"
-
 namespace ui::filemanager {
 
 namespace {

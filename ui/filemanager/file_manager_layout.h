@@ -1,12 +1,8 @@
 #pragma once
 // Where the file manager window's controls go for a given client size.
+#include "ui/dpi_scale.h"
 
 namespace ui::filemanager {
-
-struct ControlRect {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const ControlRect&) const = default;
-};
 
 struct FileManagerRects {
     ControlRect explorer, importFiles, deleteFiles, notepad;  // the top row, fixed

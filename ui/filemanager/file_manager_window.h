@@ -22,7 +22,4 @@ inline constexpr int FileManagerHeight = 560;
 // is missing. Silent: a web root that cannot be made or listed leaves the list empty.
 void RefreshFileList(HWND window);
 
-// Places the seven controls for the window's current client size.
-void LayoutFileManager(HWND window);
-
 }  // namespace ui::filemanager

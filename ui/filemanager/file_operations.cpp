@@ -23,8 +23,6 @@ constexpr DWORD OpenFileFlags =
     OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
 static_assert(OpenFileFlags == 0x00081A08);
 
-HWND FileList(HWND window) { return ::GetDlgItem(window, IDC_FM_LIST); }
-
 std::wstring EntryText(HWND list, int position) {
     const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(position), 0);
     std::wstring text(std::max(FileNameBufferChars, static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1), L'\0');
@@ -33,15 +31,34 @@ std::wstring EntryText(HWND list, int position) {
     return text;
 }
 
-void ShowNoSelection(HWND window) { ::MessageBoxW(window, NoSelectionText, L"Info", MB_OK | MB_ICONINFORMATION); }
+// The texts of the selected entries; none, after the "Info" box, when nothing is selected.
+std::vector<std::wstring> SelectedNames(HWND window) {
+    HWND list = ::GetDlgItem(window, IDC_FM_LIST);
+    std::vector<std::wstring> names;
+    for (int position : GetSelectedIndexes(list)) names.push_back(EntryText(list, position));
+    if (names.empty()) ::MessageBoxW(window, NoSelectionText, L"Info", MB_OK | MB_ICONINFORMATION);
+    return names;
+}
 
-void StartProcess(const std::wstring& commandLine) {
+// The path of a program in the folder that folderOf names (GetSystemDirectoryW or
+// GetWindowsDirectoryW): never a program of that name beside the exe or in the current folder.
+// Empty when the system does not tell the folder.
+std::wstring SystemProgram(UINT(WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = folderOf(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) + L"\\" + name : std::wstring();
+}
+
+void StartNotepad(const std::wstring& commandLine) {
+    const std::wstring notepad = SystemProgram(::GetSystemDirectoryW, L"notepad.exe");
+    if (notepad.empty()) return;
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring writable = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(notepad.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return;
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
@@ -63,7 +80,8 @@ std::vector<int> GetSelectedIndexes(HWND list) {
 void OpenWebRootInExplorer(HWND window) {
     const std::wstring webRoot = storage::WebRootPath();
     storage::EnsureFolder(webRoot);
-    ::ShellExecuteW(window, L"open", L"explorer.exe", webRoot.c_str(), nullptr, SW_SHOWNORMAL);
+    const std::wstring explorer = SystemProgram(::GetWindowsDirectoryW, L"explorer.exe");
+    if (!explorer.empty()) ::ShellExecuteW(window, L"open", explorer.c_str(), webRoot.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void ImportFiles(HWND window) {
@@ -87,19 +105,11 @@ void ImportFiles(HWND window) {
 }
 
 void DeleteSelectedFiles(HWND window) {
-    HWND list = FileList(window);
-    const std::vector<int> positions = GetSelectedIndexes(list);
-    if (positions.empty()) {
-        ShowNoSelection(window);
+    const std::vector<std::wstring> names = SelectedNames(window);
+    if (names.empty()) return;
+    if (!std::ranges::all_of(names, [](const std::wstring& name) { return IsSafeFileName(name); })) {
+        ::MessageBoxW(window, InvalidNameText, L"Error", MB_OK | MB_ICONERROR);
         return;
-    }
-    std::vector<std::wstring> names;
-    for (int position : positions) {
-        names.push_back(EntryText(list, position));
-        if (!IsSafeFileName(names.back())) {
-            ::MessageBoxW(window, InvalidNameText, L"Error", MB_OK | MB_ICONERROR);
-            return;
-        }
     }
     if (::MessageBoxW(window, BuildDeleteConfirmation(names).c_str(), L"Confirm", MB_YESNO | MB_ICONWARNING) != IDYES)
         return;
@@ -109,17 +119,9 @@ void DeleteSelectedFiles(HWND window) {
 }
 
 void OpenSelectedInNotepad(HWND window) {
-    HWND list = FileList(window);
-    const std::vector<int> positions = GetSelectedIndexes(list);
-    if (positions.empty()) {
-        ShowNoSelection(window);
-        return;
-    }
     const std::wstring webRoot = storage::WebRootPath();
-    for (int position : positions) {
-        const std::wstring name = EntryText(list, position);
-        if (IsSafeFileName(name)) StartProcess(NotepadCommandLine(webRoot, name));
-    }
+    for (const std::wstring& name : SelectedNames(window))
+        if (IsSafeFileName(name)) StartNotepad(NotepadCommandLine(webRoot, name));
 }
 
 }  // namespace ui::filemanager

@@ -1,7 +1,5 @@
 #include "ui/logviewer/log_viewer_layout.h"
 
-#include "ui/dpi_scale.h"
-
 namespace ui::logviewer {
 
 namespace {

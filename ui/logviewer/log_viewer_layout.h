@@ -1,12 +1,8 @@
 #pragma once
 // Where the log viewer window's controls go for a given client size.
+#include "ui/dpi_scale.h"
 
 namespace ui::logviewer {
-
-struct ControlRect {
-    int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const ControlRect&) const = default;
-};
 
 struct LogViewerRects {
     ControlRect refresh, clearLog, close;  // the bottom row, following the bottom edge

@@ -21,7 +21,4 @@ inline constexpr wchar_t ClearLogQuestion[] = L"Delete the log file?";
 // Shows the current tail of the log file, scrolled to its last line.
 void ReloadLogView(HWND window);
 
-// Places the four controls for the window's current client size.
-void LayoutLogViewer(HWND window);
-
 }  // namespace ui::logviewer
