@@ -10,12 +10,8 @@
 
 namespace ui {
 
-inline constexpr int IDC_START_STOP = 1001;
-inline constexpr int IDC_FILE_MANAGER = 1005;
-inline constexpr int IDC_LOG = 1006;
-inline constexpr int IDC_STATUS = 1007;
-inline constexpr int IDC_STATUS_TEXT = 1010;
-inline constexpr int IDC_INDICATOR = 1011;
+enum ControlId : int { IDC_START_STOP = 1001, IDC_FILE_MANAGER = 1005, IDC_LOG = 1006, IDC_STATUS = 1007,
+                      IDC_STATUS_TEXT = 1010, IDC_INDICATOR = 1011 };
 
 inline constexpr wchar_t ControlWindowClassName[] = L"Vorn_Server_HTTP_Wnd";
 inline constexpr wchar_t ControlWindowTitle[] = L"Quarvello v" QUARVELLO_VERSION_TEXT L"   -  static file server";

@@ -274,7 +274,7 @@ TEST_F(Program, LogViewerButtons) {
     fetch(60);
     HWND viewer = OpenTool(window_, IDC_LOG, logviewer::LogViewerClassName);
     EXPECT_TRUE(WaitUntil([&] { return ShowsLogTail(viewer); }, Ceiling));
-    for (auto press : {std::pair{viewer, logviewer::IDC_LOG_REFRESH}, {window_, IDC_LOG}}) {
+    for (auto press : {std::pair<HWND, int>{viewer, logviewer::IDC_LOG_REFRESH}, {window_, IDC_LOG}}) {
         fetch(3);
         Press(press.first, press.second);
         EXPECT_TRUE(WaitUntil([&] { return ShowsLogTail(viewer); }, Ceiling)) << press.second;

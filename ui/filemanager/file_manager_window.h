@@ -5,13 +5,8 @@
 
 namespace ui::filemanager {
 
-inline constexpr int IDC_FM_LIST = 2001;
-inline constexpr int IDC_FM_REFRESH = 2002;
-inline constexpr int IDC_FM_DELETE = 2003;
-inline constexpr int IDC_FM_CLOSE = 2004;
-inline constexpr int IDC_FM_IMPORT = 2005;
-inline constexpr int IDC_FM_NOTEPAD = 2006;
-inline constexpr int IDC_FM_EXPLORER = 2007;
+enum ControlId : int { IDC_FM_LIST = 2001, IDC_FM_REFRESH = 2002, IDC_FM_DELETE = 2003, IDC_FM_CLOSE = 2004,
+                      IDC_FM_IMPORT = 2005, IDC_FM_NOTEPAD = 2006, IDC_FM_EXPLORER = 2007 };
 
 inline constexpr wchar_t FileManagerClassName[] = L"Vorn_FileManager_Wnd";
 inline constexpr wchar_t FileManagerTitle[] = L"File Manager - Web Root ";  // the blank at the end belongs to it

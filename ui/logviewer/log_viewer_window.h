@@ -5,10 +5,8 @@
 
 namespace ui::logviewer {
 
-inline constexpr int IDC_LOG_TEXT = 3001;
-inline constexpr int IDC_LOG_REFRESH = 3002;
-inline constexpr int IDC_LOG_CLOSE = 3003;
-inline constexpr int IDC_LOG_CLEAR = 3004;
+enum ControlId : int { IDC_LOG_TEXT = 3001, IDC_LOG_REFRESH = 3002, IDC_LOG_CLOSE = 3003,
+                      IDC_LOG_CLEAR = 3004 };
 
 inline constexpr wchar_t LogViewerClassName[] = L"Vorn_LogViewer_Wnd";
 inline constexpr wchar_t LogViewerTitle[] = L"HTTP Log View";
