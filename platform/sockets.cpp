@@ -77,10 +77,6 @@ int Receive(Socket s, void* buffer, int length) {
     return Repeated([&] { return ::recv(Of(s), static_cast<char*>(buffer), length, 0); });
 }
 
-int Peek(Socket s, void* buffer, int length) {
-    return Repeated([&] { return ::recv(Of(s), static_cast<char*>(buffer), length, MSG_PEEK); });
-}
-
 int Send(Socket s, const void* data, int length) {
     return Repeated([&] { return ::send(Of(s), static_cast<const char*>(data), length, native::SendFlags); });
 }

@@ -44,7 +44,6 @@ bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, 
 
 // Each returns the bytes moved (> 0), 0 when the peer closed, or < 0 on an error or timeout.
 int Receive(Socket s, void* buffer, int length);
-int Peek(Socket s, void* buffer, int length);
 int Send(Socket s, const void* data, int length);
 
 bool SetReceiveTimeout(Socket s, int milliseconds);

@@ -50,7 +50,8 @@ int Respond(platform::Socket socket, const std::wstring& webRootPath, const Requ
 // arrived, so nothing was answered.
 bool AnswerRequest(const ConnectionRecord& record, ConnectionBuffers& buffers) {
     RequestHead& head = buffers.head;
-    ReceiveRequestHead(record.clientSocket, head, buffers.scratch, record.acceptedAt + RequestHeadTimeout());
+    ReceiveRequestHead(record.clientSocket, head, buffers.scratch, record.acceptedAt + RequestHeadTimeout(),
+                       RequestHeadTimeoutMs);
     if (head.stage == HeadStage::Refused) return false;
     const RequestLine request = ParseRequestLine(head.RequestLineText());
     const bool headOnly = IsHeadMethod(request.method);
@@ -79,9 +80,14 @@ void DrainUntilClosed(platform::Socket socket, std::span<char> scratch) {
 
 void HandleConnection(const ConnectionRecord& record) {
     std::unique_ptr<ConnectionBuffers> buffers(new (std::nothrow) ConnectionBuffers);
-    if (buffers) {
+    // The socket holds the head's and the send's time-outs, from its listener or set here.
+    const platform::Socket socket = record.clientSocket;
+    const bool timeouts = record.timeoutsInherited || (platform::SetReceiveTimeout(socket, RequestHeadTimeoutMs) &&
+                                                       platform::SetSendTimeout(socket, SendTimeoutMs));
+    if (buffers && timeouts) {
         try {
-            if (AnswerRequest(record, *buffers)) DrainUntilClosed(record.clientSocket, buffers->scratch);
+            if (AnswerRequest(record, *buffers) && MoreBytesMayFollow(buffers->head))
+                DrainUntilClosed(record.clientSocket, buffers->scratch);
         } catch (...) {
             // Only an allocation can throw here. The connection ends without more ado; the
             // exception must not leave the thread.

@@ -22,6 +22,8 @@ struct ConnectionRecord {
     platform::PeerAddress peerAddress;
     std::shared_ptr<const ServingPaths> paths;
     std::chrono::steady_clock::time_point acceptedAt;
+    // The socket took RequestHeadTimeoutMs and SendTimeoutMs from its listener.
+    bool timeoutsInherited;
 };
 
 // The request line and the header block must have arrived this long after the accept. A
@@ -29,7 +31,8 @@ struct ConnectionRecord {
 // end of the request line it gets no answer, within the headers it is answered.
 inline constexpr int RequestHeadTimeoutMs = 30000;
 
-// After the response the sending side is shut down and what the client still sends is read
+// After the response, where the client may still send (MoreBytesMayFollow), the sending side is
+// shut down and what the client still sends is read
 // and dropped until it closes, for at most this long and this much, so that unread request
 // bytes never make the close a reset that could destroy the response in flight.
 inline constexpr int DrainTimeoutMs = 2000;

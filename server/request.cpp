@@ -2,8 +2,19 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 namespace server {
+
+namespace {
+
+// The header line just ended announces a body.
+bool AnnouncesBody(const RequestHead& head) {
+    const std::string_view name(head.headerName, std::min(head.lineBytes, BodyHeaderNameBytes));
+    return name.starts_with("content-length:") || name.starts_with("transfer-encoding:");
+}
+
+}  // namespace
 
 std::size_t TakeRequestHead(RequestHead& head, std::string_view bytes) {
     std::size_t taken = 0;
@@ -16,6 +27,9 @@ std::size_t TakeRequestHead(RequestHead& head, std::string_view bytes) {
                 head.stage = HeadStage::HeaderLines;
             } else if (head.lineBytes == 0) {
                 head.stage = HeadStage::Complete;
+                head.endedByEmptyLine = true;
+            } else {
+                head.bodyAnnounced = head.bodyAnnounced || AnnouncesBody(head);
             }
             head.lineBytes = 0;
             continue;
@@ -25,7 +39,10 @@ std::size_t TakeRequestHead(RequestHead& head, std::string_view bytes) {
             EndRequestHead(head);
             continue;
         }
-        if (head.stage == HeadStage::RequestLine) head.requestLine[head.lineBytes] = byte;
+        if (head.stage == HeadStage::RequestLine)
+            head.requestLine[head.lineBytes] = byte;
+        else if (head.lineBytes < BodyHeaderNameBytes)
+            head.headerName[head.lineBytes] = byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
         ++head.lineBytes;
     }
     return taken;
@@ -43,34 +60,29 @@ int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
 }
 
-namespace {
-
-// Receives and drops count bytes that a peek has already shown, so they are all there.
-bool Consume(platform::Socket socket, char* scratch, std::size_t count) {
-    while (count > 0) {
-        int received = platform::Receive(socket, scratch, static_cast<int>(count));
-        if (received <= 0) return false;
-        count -= static_cast<std::size_t>(received);
-    }
-    return true;
-}
-
-}  // namespace
-
 void ReceiveRequestHead(platform::Socket socket, RequestHead& head, std::span<char> scratch,
-                        std::chrono::steady_clock::time_point deadline) {
+                        std::chrono::steady_clock::time_point deadline, int timeoutHeld) {
     const int scratchBytes = static_cast<int>(std::min<std::size_t>(scratch.size(), INT_MAX));
-    // The deadline covers the whole head, not each receive: the time-out is set to what is
-    // left before every peek, which for a head that arrives in one piece is once.
+    // The deadline covers the whole head, not each receive: the time-out is brought to what is
+    // left wherever the one the socket holds is further off than the slack.
     while (head.stage == HeadStage::RequestLine || head.stage == HeadStage::HeaderLines) {
         const int left = MillisecondsUntil(deadline);
-        if (left == 0 || !platform::SetReceiveTimeout(socket, left)) break;
-        const int peeked = platform::Peek(socket, scratch.data(), scratchBytes);
-        if (peeked <= 0) break;
-        const std::size_t taken = TakeRequestHead(head, {scratch.data(), static_cast<std::size_t>(peeked)});
-        if (!Consume(socket, scratch.data(), taken)) break;
+        if (left == 0) break;
+        if (std::abs(left - timeoutHeld) > ReceiveTimeoutSlackMs) {
+            if (!platform::SetReceiveTimeout(socket, left)) break;
+            timeoutHeld = left;
+        }
+        const int received = platform::Receive(socket, scratch.data(), scratchBytes);
+        head.sendingEnded = received == 0;
+        if (received <= 0) break;
+        const std::size_t taken = TakeRequestHead(head, {scratch.data(), static_cast<std::size_t>(received)});
+        head.bytesAfterHead += static_cast<std::size_t>(received) - taken;
     }
     EndRequestHead(head);
+}
+
+bool MoreBytesMayFollow(const RequestHead& head) {
+    return !head.sendingEnded && (head.bodyAnnounced || head.bytesAfterHead > 0 || !head.endedByEmptyLine);
 }
 
 RequestLine ParseRequestLine(std::string_view line) {

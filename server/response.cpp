@@ -85,7 +85,6 @@ OkHeader FormatOkHeader(std::string_view contentType, std::uint32_t length) {
 
 bool SendAll(platform::Socket socket, std::string_view bytes) {
     int timeout = SendTimeoutMs;  // what the socket holds
-    if (!platform::SetSendTimeout(socket, timeout)) return false;
     while (!bytes.empty()) {
         const int piece = static_cast<int>(std::min(bytes.size(), SendPieceBytes));
         const auto started = std::chrono::steady_clock::now();

@@ -54,7 +54,8 @@ inline constexpr int SendTimeoutMs = 60000;
 inline constexpr std::size_t SendPieceBytes = 256 * 1024;
 
 // Sends all the bytes, going on after partial sends; stops at the first failure or when the
-// client has taken nothing for SendTimeoutMs. True when everything went out.
+// client has taken nothing for SendTimeoutMs. The socket holds that time-out on entry (each
+// connection's does). True when everything went out.
 bool SendAll(platform::Socket socket, std::string_view bytes);
 
 // Sends the response and returns the status its access record carries.

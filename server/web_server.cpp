@@ -6,6 +6,7 @@
 
 #include "platform/threads.h"
 #include "server/connection.h"
+#include "server/response.h"
 #include "server/system_error_text.h"
 #include "storage/data_folders.h"
 #include "storage/log_writer.h"
@@ -55,6 +56,10 @@ bool WebServer::Start(platform::WindowHandle owner) {
     if (listenSocket == platform::InvalidSocket)
         return fail(L"socket() failed:\n" + SystemErrorText(platform::LastSocketError()));
     platform::SetListenerAddressOptions(listenSocket);
+    // Each accepted socket takes its listener's time-outs, on Windows as on POSIX: a connection
+    // then sets none unless a deadline asks for less.
+    listenerTimeouts = platform::SetReceiveTimeout(listenSocket, RequestHeadTimeoutMs) &&
+                       platform::SetSendTimeout(listenSocket, SendTimeoutMs);
     if (!platform::BindAnyAddress(listenSocket, ServerPort))
         return fail(L"bind() to port " + std::to_wstring(ServerPort) + L" failed:\n" +
                     SystemErrorText(platform::LastSocketError()) +
@@ -110,7 +115,8 @@ void AcceptLoop(WebServer& server) {
         // release never brings the count to zero: a connection in flight keeps its socket.
         ConnectionRecord* record = nullptr;
         try {
-            record = new ConnectionRecord{client, peer, server.servingPaths, std::chrono::steady_clock::now()};
+            record = new ConnectionRecord{client, peer, server.servingPaths, std::chrono::steady_clock::now(),
+                                          server.listenerTimeouts};
         } catch (...) {
             record = nullptr;
         }

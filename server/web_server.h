@@ -22,6 +22,7 @@ struct WebServer {
     std::atomic<int> acceptFailures{0};
     std::thread acceptThread;
     platform::Socket listenSocket = platform::InvalidSocket;
+    bool listenerTimeouts = false;  // the listener holds the connections' time-outs
     // The paths of the current run, handed to each connection; set by a successful Start.
     std::shared_ptr<const ServingPaths> servingPaths;
 

@@ -64,3 +64,21 @@ TEST(FormatPeerAddress, GivesUnknownForAnAddressOfNoInternetFamily) {
     platform::PeerAddress peer;
     for (unsigned char family : {0, 1}) EXPECT_EQ(FormatPeerAddress((peer.bytes[0] = family, peer)), "unknown");
 }
+
+// After the answer the client's bytes are read before the close only where some may still come.
+TEST(MoreBytesMayFollow, OnlyWhereABodyIsAnnouncedOrBegunOrTheHeadWasCutOff) {
+    const std::tuple<std::string_view, bool, bool> cases[] = {  // received, the client's sending ended, expected
+        {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", false, false}, {"GET / HTTP/1.1\nContent-Length: 5\n\n", false, true},
+        {"POST / HTTP/1.1\r\ncontent-LENGTH:5\r\n\r\n", false, true},
+        {"GET / HTTP/1.1\nX-Content-Length: 5\n\n", false, false},
+        {"GET / HTTP/1.1\nTransfer-Encoding: chunked\n\n", false, true}, {"GET / HTTP/1.1\n\nbody", false, true},
+        {"GET / HTTP/1.1\nHost: x\n", false, true}, {"GET / HTTP/1.1\nHost: x\n", true, false},
+        {"GET / HTTP/1.1\nContent-Length: 5\n\nbody", true, false}};
+    for (const auto& [received, ended, expected] : cases) {
+        auto head = std::make_unique<RequestHead>();
+        head->bytesAfterHead = received.size() - TakeRequestHead(*head, received);
+        head->sendingEnded = ended;
+        EndRequestHead(*head);
+        EXPECT_EQ(MoreBytesMayFollow(*head), expected) << received;
+    }
+}
