@@ -38,8 +38,9 @@ enum class AcceptFailure {
     Other,     // the listener was closed, or failed in a way no code here names
 };
 AcceptFailure ClassifyAcceptError(int code);
-// Connects to the IPv4 address given as dotted text, waiting at most milliseconds for the outcome (a non-blocking connect): false on a
-// refusal, an error or when the time runs out. The socket is left non-blocking, fit to be closed.
+// Connects to the IPv4 address given as dotted text, waiting at most milliseconds for the outcome
+// (a non-blocking connect): false on a refusal, an error or when the time runs out. The socket is
+// left non-blocking, fit to be closed.
 bool ConnectIpv4Within(Socket s, const char* dottedAddress, std::uint16_t port, int milliseconds);
 
 // Each returns the bytes moved (> 0), 0 when the peer closed, or < 0 on an error or timeout.

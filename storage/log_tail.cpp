@@ -65,7 +65,8 @@ std::vector<std::string> ReadLogTail(const std::wstring& path) {
     platform::FileHandle file = platform::OpenFileForSharedRead(path);
     if (!file.Valid()) return {};
     std::vector<std::string> chunks;
-    if (const std::optional<std::int64_t> size = platform::DescribeOpenFile(file).size) ReadTailChunks(file, *size, chunks);
+    if (const std::optional<std::int64_t> size = platform::DescribeOpenFile(file).size)
+        ReadTailChunks(file, *size, chunks);
     platform::CloseFile(file);
     LogTail tail;
     for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk) tail.Feed(*chunk);

@@ -87,7 +87,8 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    for (const auto deadline = std::chrono::steady_clock::now() + timeout; !condition(); std::this_thread::sleep_for(10ms))
+    for (const auto deadline = std::chrono::steady_clock::now() + timeout; !condition();
+         std::this_thread::sleep_for(10ms))
         if (std::chrono::steady_clock::now() >= deadline) return condition();
     return true;
 }
@@ -150,7 +151,8 @@ LogContents ReadLog() {
     const std::string bytes = ReadFileBytes(storage::LogFilePath());
     std::size_t start = 0;
     for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = bytes.substr(start, end - start), rest = line.substr(std::min(line.size(), std::size_t{24}));
+        const std::string line = bytes.substr(start, end - start);
+        const std::string rest = line.substr(std::min(line.size(), std::size_t{24}));
         // A line end inside, or a second record run into this one, leaves the line broken.
         const bool whole = std::regex_match(line.substr(0, 24), stamp) &&
                            rest.find_first_of("\r\n") == std::string::npos && rest.find(" [") == std::string::npos;
@@ -171,7 +173,8 @@ bool CountsBackTo(const ProcessCounts& baseline, long handleSlack, std::chrono::
     ProcessCounts now;
     const bool back = WaitUntil([&] {
         now = CurrentProcessCounts();
-        return now.threads == baseline.threads && now.handles >= baseline.handles && now.handles <= baseline.handles + handleSlack;
+        return now.threads == baseline.threads && now.handles >= baseline.handles &&
+               now.handles <= baseline.handles + handleSlack;
     }, timeout);
     EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
                       << " -> " << now.handles;

@@ -433,7 +433,8 @@ TEST_F(Program, ToolWindowTakesANewScaleAlone) {
     EXPECT_TRUE(WaitUntil([&] { return texts() == before; }, Ceiling));
 }
 
-// With a command word (wait, status, files, log; close; evidence), acts on the one Quarvello.exe: "left top width height".
+// With a command word (wait, status, files, log; close; evidence), acts on the one Quarvello.exe:
+// "left top width height".
 int main(int argc, char** argv) {
     const std::string command = argc == 2 ? argv[1] : "-";
     ::SetEnvironmentVariableW(L"WINEDEBUG", L"-all,err+all");  // Wine's errors of the programs it starts, in its output

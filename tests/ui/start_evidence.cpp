@@ -29,8 +29,8 @@ bool SaveScreen(const std::wstring& path) {
     ::SelectObject(memory, previous);
     BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     std::string pixels(std::size_t((width * 3 + 3) & ~3) * height, '\0');
-    const bool read = copied && ::GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                                            DIB_RGB_COLORS) == height;
+    const bool read = copied && ::GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                                            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
     ::DeleteObject(bitmap), ::DeleteDC(memory), ::ReleaseDC(nullptr, screen);
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
     const BITMAPFILEHEADER file{0x4D42, DWORD(offset + pixels.size()), 0, 0, offset};
@@ -43,7 +43,8 @@ BOOL CALLBACK PrintWindowOf(HWND window, LPARAM processId) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     wchar_t className[64] = {}, title[128] = {};
-    if (owner == DWORD(processId) && ::GetClassNameW(window, className, 64) >= 0 && ::GetWindowTextW(window, title, 128) >= 0)
+    if (owner == DWORD(processId) && ::GetClassNameW(window, className, 64) >= 0 &&
+        ::GetWindowTextW(window, title, 128) >= 0)
         std::printf("  window %p class \"%ls\" title \"%ls\" %s\n", static_cast<void*>(window), className, title,
                     ::IsWindowVisible(window) ? "visible" : "hidden");
     return TRUE;
@@ -93,7 +94,8 @@ void ReportStartFailure(HANDLE process) {
     PrintThreadStacks(id);
     const std::vector<std::string> log = SplitCrLfLines(ReadFileBytes(storage::LogFilePath()));
     std::printf("  the log's last %zu lines:\n", std::min<std::size_t>(log.size(), 20));
-    for (std::size_t i = log.size() > 20 ? log.size() - 20 : 0; i < log.size(); ++i) std::printf("  | %s\n", log[i].c_str());
+    for (std::size_t i = log.size() > 20 ? log.size() - 20 : 0; i < log.size(); ++i)
+        std::printf("  | %s\n", log[i].c_str());
     std::fflush(stdout);
 }
 
