@@ -57,7 +57,9 @@ TEST(StepAfterAcceptFailure, GoesOnAfterEveryFailurePausingUnlessOneConnectionFa
 TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {
     EXPECT_EQ(TrimTrailingBreaks(L" in\r\nkept\t\r\n \n") + TrimTrailingBreaks(L"\r\n"), L" in\r\nkept\t");
     EXPECT_NE(SystemErrorText(2), L"");  // a missing file, on both systems
+#ifdef _WIN32  // only the system's own text ends with a line break
     EXPECT_EQ(SystemErrorText(2), TrimTrailingBreaks(SystemErrorText(2)));
+#endif
 }
 
 TEST(FormatPeerAddress, GivesUnknownForAnAddressOfNoInternetFamily) {

@@ -74,6 +74,7 @@ TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld)
     TakeShownMessages();
     server_.Stop();
     const int uses = platform::SocketLibraryUses();
+    const ProcessCounts baseline = CurrentProcessCounts();  // no socket, thread or handle may outlive a failure
     auto other = std::make_unique<OtherListener>();
     EXPECT_FALSE(server_.Start(nullptr));
     other.reset();
@@ -84,6 +85,7 @@ TEST_F(ServedFolder, ATakenPortOrAnUncreatableWebRootIsReportedAndNothingIsHeld)
     WriteFileBytes(quarvel, "a file where the folder goes");
     EXPECT_FALSE(server_.Start(nullptr));
     EXPECT_EQ(platform::SocketLibraryUses(), uses);
+    CountsBackTo(baseline);
     const std::vector<ShownMessage> shown = TakeShownMessages();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_TRUE(shown[0].text.starts_with(L"bind() to port 80 failed:\n")) << platform::WideToUtf8(shown[0].text);
