@@ -63,7 +63,7 @@ Socket Accept(Socket listener, PeerAddress& peer) {
     for (;;) {
         const Socket client =
             native::From(native::AcceptCall(Of(listener), reinterpret_cast<sockaddr*>(peer.bytes), &length));
-        if (client != InvalidSocket || !native::Interrupted()) return client;
+        if (client != InvalidSocket || !(native::Interrupted() || native::AcceptWaitEnded())) return client;
     }
 }
 

@@ -32,6 +32,8 @@ inline void SetLastError(int code) { errno = code; }
 inline constexpr int InvalidArgument = EINVAL;
 // A call that a signal cut short before it moved anything is made again.
 inline bool Interrupted() { return errno == EINTR; }
+// A wait for a connection ended by the listener's receive time-out (Linux applies it to accept).
+inline bool AcceptWaitEnded() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 inline bool SetTimeout(Handle h, int option, int milliseconds) {
     timeval value{milliseconds / 1000, (milliseconds % 1000) * 1000};
     return ::setsockopt(h, SOL_SOCKET, option, &value, sizeof value) == 0;

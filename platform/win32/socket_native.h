@@ -34,6 +34,7 @@ inline int LastError() { return ::WSAGetLastError(); }
 inline void SetLastError(int code) { ::WSASetLastError(code); }
 inline constexpr int InvalidArgument = WSAEINVAL;
 inline bool Interrupted() { return false; }  // Winsock has no signals to cut a call short
+inline bool AcceptWaitEnded() { return false; }  // no time-out ends a wait for a connection
 inline bool SetTimeout(Handle h, int option, int milliseconds) {
     DWORD value = static_cast<DWORD>(milliseconds);
     return ::setsockopt(h, SOL_SOCKET, option, reinterpret_cast<const char*>(&value), sizeof value) == 0;

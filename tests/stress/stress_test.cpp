@@ -61,7 +61,7 @@ TEST_F(Stress, MixedLoadAndResetsGetExactAnswersAndOneWholeRecordEach) {
 // 100 idle clients and 50 that trickle header bytes until the server ends them: the deadline holds the
 // whole head from the accept on, and a live client is answered meanwhile.
 TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
-    constexpr auto Deadline = 4000ms;
+    constexpr auto Deadline = 6000ms;
     server::SetRequestHeadTimeoutForTests(static_cast<int>(Deadline.count()));
     const ProcessCounts baseline = CurrentProcessCounts();
     std::vector<std::unique_ptr<LoopbackClient>> clients;
@@ -86,7 +86,8 @@ TEST_F(Stress, IdleAndSlowClientsAreClosedAtTheDeadlineWhileALiveOneIsServed) {
         const auto held = Clock::now() - began[i];
         // Not before the deadline, counted from the accept, after this client began (50 ms: a time-out's
         // rounding). Within twice it less 400 ms: a doubled deadline, or one renewed by every byte, is
-        // caught, and 3.6 s are left for a loaded machine to accept, wake and close.
+        // caught, and 5.6 s are left for a loaded machine to accept, wake and close (150 threads started
+        // under ThreadSanitizer with both cores busy took 3.6 s).
         EXPECT_TRUE(got.closedCleanly && got.bytes == (i < 100 ? "" : NotFound) && held > Deadline - 50ms &&
                     held < 2 * Deadline - 400ms)
             << "client " << i << " closed " << got.closedCleanly << " after " << held / 1ms << " ms";
