@@ -46,6 +46,8 @@ std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // text afte
 std::string PatternBytes(std::size_t size, unsigned seed);
 // Polls every 10 ms until condition holds or the time-out passes; returns its last value.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+// Every wait ends on its condition; this is ten times and more what any of them takes on an idle machine.
+constexpr std::chrono::milliseconds Ceiling = 20s;
 
 // A blocking client connection to 127.0.0.1:port, closed on destruction.
 struct LoopbackClient {
@@ -106,3 +108,9 @@ struct ServedFolder : ::testing::Test {
 };
 
 }  // namespace testing_support
+
+// The condition holds now or within the ceiling; more can be streamed into the failure, as after EXPECT_TRUE.
+#define EXPECT_SOON(...) EXPECT_TRUE(::testing_support::WaitUntil([&] { return bool(__VA_ARGS__); }, \
+                                                                 ::testing_support::Ceiling))
+#define ASSERT_SOON(...) ASSERT_TRUE(::testing_support::WaitUntil([&] { return bool(__VA_ARGS__); }, \
+                                                                 ::testing_support::Ceiling))

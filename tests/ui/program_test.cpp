@@ -21,9 +21,6 @@ using namespace ui;
 
 namespace {
 
-// Every wait ends on its condition; this is ten times and more what any of them takes on an idle machine.
-constexpr std::chrono::milliseconds Ceiling = 20s;
-
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {  // 10 s at most; settles it
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result) ? result : -1;
