@@ -87,13 +87,13 @@ void HandleConnection(const ConnectionRecord& record) {
     if (buffers && timeouts) {
         try {
             if (AnswerRequest(record, *buffers) && MoreBytesMayFollow(buffers->head))
-                DrainUntilClosed(record.clientSocket, buffers->scratch);
+                DrainUntilClosed(socket, buffers->scratch);
         } catch (...) {
             // Only an allocation can throw here. The connection ends without more ado; the
             // exception must not leave the thread.
         }
     }
-    platform::CloseSocket(record.clientSocket);
+    platform::CloseSocket(socket);
 }
 
 void SetRequestHeadTimeoutForTests(int milliseconds) { requestHeadTimeoutForTests.store(milliseconds); }
