@@ -1,18 +1,13 @@
 // The pure decisions that the HTTP table reaches only in part, each by a table of its own.
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #ifdef _WIN32
 #include <winsock2.h>
 #endif
 
-#include "platform/text.h"
 #include "server/request.h"
-#include "server/response.h"
 #include "server/system_error_text.h"
 #include "server/target.h"
-#include "server/web_server.h"
-#include "storage/log_writer.h"
+#include "test_support.h"
 
 using namespace server;
 
@@ -37,34 +32,26 @@ TEST(ContentTypeFor, TakesTheFirstRowWhoseTextOccursAnywhereInThePath) {
     for (const auto& [path, type] : cases) EXPECT_EQ(ContentTypeFor(path), type) << platform::WideToUtf8(path);
 }
 
-// Only a Stop ends the accept loop: a failure no code names (the network subsystem failing, a
-// provider error) pauses as a shortage does and goes on.
+// Only a Stop ends the accept loop: a failure no code names (the network subsystem failing, the
+// listener closed) pauses as a shortage does and goes on. The descriptor limit is met natively by a burst.
 TEST(StepAfterAcceptFailure, GoesOnAfterEveryFailurePausingUnlessOneConnectionFailed) {
     using enum AcceptStep;
 #ifdef _WIN32
     const std::pair<AcceptStep, std::vector<int>> cases[] = {
         {Next, {WSAECONNRESET, WSAECONNABORTED}},
-        {PauseThenNext, {WSAEMFILE, WSAENOBUFS, WSAENETDOWN, WSAEPROVIDERFAILEDINIT, WSAENOTSOCK, WSAEINTR, 0, 7}}};
+        {PauseThenNext, {WSAEMFILE, WSAENOBUFS, WSAENETDOWN, WSAENOTSOCK, WSAEINTR}}};
 #else
     const std::pair<AcceptStep, std::vector<int>> cases[] = {
         {Next, {ECONNABORTED, ECONNRESET, EPROTO, EPERM, ENETDOWN, ETIMEDOUT}},
-        {PauseThenNext, {EMFILE, ENFILE, ENOBUFS, ENOMEM, EIO, EFAULT, EBADF, EINVAL, ENOTSOCK, 0, 100000}}};
+        {PauseThenNext, {ENFILE, ENOBUFS, ENOMEM, EIO, EBADF, EINVAL}}};
 #endif
     for (const auto& [step, codes] : cases)
         for (int code : codes) EXPECT_EQ(StepAfterAcceptFailure(platform::ClassifyAcceptError(code)), step) << code;
 }
 
-TEST(SystemErrorText, RemovesTrailingBreaksAndBlanksOnly) {
+TEST(SystemErrorText, IsTheSystemsTextWithoutTrailingBreaksOrBlanks) {
     EXPECT_EQ(TrimTrailingBreaks(L" in\r\nkept\t\r\n \n") + TrimTrailingBreaks(L"\r\n"), L" in\r\nkept\t");
-    EXPECT_NE(SystemErrorText(2), L"");  // a missing file, on both systems
-#ifdef _WIN32  // only the system's own text ends with a line break
-    EXPECT_EQ(SystemErrorText(2), TrimTrailingBreaks(SystemErrorText(2)));
-#endif
-}
-
-TEST(FormatPeerAddress, GivesUnknownForAnAddressOfNoInternetFamily) {
-    platform::PeerAddress peer;
-    for (unsigned char family : {0, 1}) EXPECT_EQ(FormatPeerAddress((peer.bytes[0] = family, peer)), "unknown");
+    EXPECT_TRUE(!SystemErrorText(2).empty() && SystemErrorText(2) == TrimTrailingBreaks(SystemErrorText(2)));
 }
 
 // After the answer the client's bytes are read before the close only where some may still come.

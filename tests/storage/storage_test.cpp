@@ -1,21 +1,18 @@
-// The data folder paths, the folder rule and the log writer.
+// The data folder paths, the log writer and the log tail.
 #include <set>
 
 #include "platform/files.h"
+#include "storage/log_tail.h"
 #include "test_support.h"
 
 using namespace storage;
 using namespace testing_support;
 
-TEST(Storage, PathsTheFolderRuleTimestampsAndWholeLinesUnderManyWriters) {
+TEST(Storage, PathsTimestampsAndWholeLinesUnderManyWriters) {
     ScopedDataFolder data;
-    const std::wstring s(1, platform::PathSeparator), quarvel = data.Root() + s + L"Quarvel" + s;
-    EXPECT_EQ(WebRootPath() + L"|" + LogFolderPath() + L"|" + LogFilePath() + L"|" + LocalDataFolderFrom(L""),
-              quarvel + L"Web" + s + L"|" + quarvel + L"Log" + s + L"|" + quarvel + L"Log" + s + L"Quarvel.log|.");
-    WriteFileBytes(data.Root() + s + L"plain", "x");
-    EXPECT_TRUE(EnsureFolder(data.Root() + s + L"plain"));  // anything already there will do
-    EXPECT_EQ(FormatLogTimestamp({2025, 3, 7, 9, 5, 3, 42}) + FormatLogTimestamp({1999, 12, 31, 23, 59, 59, 999}),
-              "2025-03-07 09:05:03.0421999-12-31 23:59:59.999");
+    const std::wstring s(1, platform::PathSeparator), q = data.Root() + s + L"Quarvel" + s;
+    EXPECT_EQ(WebRootPath() + L"|" + LogFilePath(), q + L"Web" + s + L"|" + q + L"Log" + s + L"Quarvel.log");
+    EXPECT_EQ(FormatLogTimestamp({2025, 3, 7, 9, 5, 3, 42}), "2025-03-07 09:05:03.042");
     WriteLogLine("gone");
     ASSERT_TRUE(RemoveTree(LogFolderPath()));  // made again by the next line
     WriteLogLine("LF\n");
@@ -37,24 +34,51 @@ namespace storage {
 extern std::mutex LogMutex;  // storage's own; held here as a long reader would hold it
 }
 
+// Each use of the log file waits while the lock is held: 200 ms leave it time to have gone past.
 TEST(Storage, TheWriterTheTailAndTheClearEachWaitForTheLogLock) {
     ScopedDataFolder data;
-    WriteLogLine("first");
-    std::unique_lock<std::mutex> lock(LogMutex);
-    std::vector<std::string> tail{"not read"};
-    std::thread writer([] { WriteLogLine("late"); }), reader([&] { tail = CurrentLogTail(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(ReadFileBytes(LogFilePath()) + tail[0], "first\r\nnot read");
-    lock.unlock();
-    writer.join();
-    reader.join();
-    EXPECT_EQ(ReadFileBytes(LogFilePath()), "first\r\nlate\r\n");
-    EXPECT_TRUE(tail == std::vector<std::string>{"first"} || tail == (std::vector<std::string>{"first", "late"}));
-    lock.lock();
-    std::thread clearer(ClearLogFile);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(platform::PathExists(LogFilePath()));
-    lock.unlock();
-    clearer.join();
-    EXPECT_TRUE(!platform::PathExists(LogFilePath()) && platform::PathExists(LogFolderPath()));
+    for (void (*use)() : {+[] { WriteLogLine("late"); }, +[] { CurrentLogTail(); }, ClearLogFile}) {
+        std::atomic<bool> done{false};
+        std::unique_lock<std::mutex> lock(LogMutex);
+        std::thread user([&] { use(), done = true; });
+        std::this_thread::sleep_for(200ms);
+        EXPECT_FALSE(done);
+        lock.unlock();
+        user.join();
+    }
+}
+
+// Lines "line first" to "line last": as bytes, each followed by end; as the viewer takes them, then more.
+static std::string Bytes(int first, int last, const char* end = "\r\n") {
+    std::string bytes;
+    for (int i = first; i <= last; ++i) bytes += "line " + std::to_string(i) + end;
+    return bytes;
+}
+static std::vector<std::string> Lines(int first, int last, std::vector<std::string> more = {}) {
+    for (int i = last; i >= first; --i) more.insert(more.begin(), "line " + std::to_string(i));
+    return more;
+}
+
+// The log file's bytes and the lines the viewer gets from it.
+TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
+    const std::string y(64 * 1024 - 1, 'y'), z(64 * 1024, 'z');  // read from the end, 64 KiB at a time
+    const struct { const char* name; std::string bytes; std::vector<std::string> lines; } cases[] = {
+        {"empty file", "", {}},
+        {"LF lines", Bytes(1, 60, "\n"), Lines(11, 60)},
+        {"empty lines count", Bytes(1, 60) + "\r\n\n\r\n", Lines(14, 60, {"", "", ""})},
+        {"last line without LF", Bytes(1, 50) + "tail", Lines(2, 50, {"tail"})},
+        {"one CR before LF dropped", "a\r\r\nb\r", {"a\r", "b"}},
+        {"lone CR after the last LF", "a\n\r", {"a", ""}},
+        {"bytes kept as they are", "caf\xC3\xA9 \xFF\r\n", {"caf\xC3\xA9 \xFF"}},
+        {"exactly 50 lines", Bytes(1, 50), Lines(1, 50)},
+        {"CR LF split across the last read", std::string("a\r\n").append(y), {"a", y}},
+        {"CR ending a read, no LF after", std::string("a\r").append(z), {std::string("a\r").append(z)}},
+        {"lines longer than a read", z + "\n" + z + z + "\r\n" + z, {z, z + z, z}},
+    };
+    ScopedDataFolder data;
+    ASSERT_TRUE(EnsureFolder(LogFolderPath()));
+    for (const auto& c : cases) {
+        WriteFileBytes(LogFilePath(), c.bytes);
+        EXPECT_EQ(ReadLogTail(LogFilePath()), c.lines) << c.name;
+    }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The cases of tests/server/http_cases.txt, for any server on 127.0.0.1:80.
+// The table of HTTP cases, for any server on 127.0.0.1:80.
 #include <map>
 #include <string>
 #include <vector>

@@ -2,25 +2,22 @@
 // What the suites share: data folders, shown messages, loopback clients, expected bytes, the log, a server.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "platform/sockets.h"
 #include "platform/text.h"
+#include "server/response.h"
 #include "server/web_server.h"
 #include "storage/data_folders.h"
 #include "storage/log_writer.h"
-#include "system_calls.h"
 
 namespace testing_support {
 
@@ -34,23 +31,26 @@ struct ScopedDataFolder {
     std::wstring root_;
 };
 
-// The messages the program would have shown as boxes since the last call: tests show none.
 struct ShownMessage { std::wstring caption, text; };
-std::vector<ShownMessage> TakeShownMessages();
+std::vector<ShownMessage> TakeShownMessages();  // the boxes the program would have shown since the last call
 
 std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool RemoveTree(const std::wstring& path);
 std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // text after the last CR LF dropped
-// Bytes that differ from file to file and offset to offset, so a misplaced body is seen.
-std::string PatternBytes(std::size_t size, unsigned seed);
-// Polls every 10 ms until condition holds or the time-out passes; returns its last value.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+std::string PatternBytes(std::size_t size, unsigned seed);  // differing from offset to offset: a misplaced body shows
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);  // its last value
 // Every wait ends on its condition; this is ten times and more what any of them takes on an idle machine.
 constexpr std::chrono::milliseconds Ceiling = 20s;
 
-// A blocking client connection to 127.0.0.1:port, closed on destruction.
-struct LoopbackClient {
+// For leak checks: the open handles (Windows) or descriptors, threads and resident bytes; -1 where unknown.
+struct ProcessCounts { long handles = -1, threads = -1; long long residentBytes = -1; };
+ProcessCounts CurrentProcessCounts();
+// Waits until the process's threads equal the baseline and its handles lie within slack above.
+bool CountsBackTo(const ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
+
+bool ConnectLoopback(platform::Socket s, std::uint16_t port);  // blocking; false when refused
+struct LoopbackClient {  // a connection to 127.0.0.1:port, closed on destruction
     explicit LoopbackClient(std::uint16_t port = 80);
     ~LoopbackClient() { Close(); }
     bool Connected() const { return socket_ != platform::InvalidSocket; }
@@ -67,14 +67,12 @@ struct Received {
     bool timedOut = false;       // nothing ended the connection within the time-out
 };
 Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout = 20s);
-// The request on a new connection, and everything that came back.
-Received Exchange(std::string_view request, std::chrono::milliseconds timeout = 20s);
+Received Exchange(std::string_view request, std::chrono::milliseconds timeout = 20s);  // on a new connection
 
 // A request head with two usual header lines; line ends as given.
 std::string Request(std::string_view method, std::string_view target, std::string_view end = "\r\n");
 std::string OkResponse(std::string_view type, std::string_view body, bool headOnly = false);
-// A loopback client's access record as it stands after the timestamp and the tag.
-std::string Record(std::string_view method, std::string_view target, int status);
+std::string Record(std::string_view method, std::string_view target, int status);  // after the time and the tag
 
 // The log read back; a line that is not one whole record of the server or a loopback client is broken.
 struct LogContents {
@@ -85,11 +83,7 @@ struct LogContents {
 };
 LogContents ReadLog();
 
-// Waits until the process's threads equal the baseline and its handles lie within slack above.
-bool CountsBackTo(const ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
-
-// Another program's listener on the server port.
-struct OtherListener {
+struct OtherListener {  // another program's listener on the server port
     OtherListener();
     ~OtherListener() { platform::CloseSocket(socket); }
     platform::Socket socket = platform::InvalidSocket;
@@ -99,9 +93,6 @@ struct OtherListener {
 struct ServedFolder : ::testing::Test {
     void SetUp() override;
     void TearDown() override;
-    std::filesystem::path At(const std::wstring& relative) const;  // through UTF-8: one name everywhere
-    void Plant(const std::wstring& relative, const std::string& bytes) const;
-
     ScopedDataFolder data_;
     server::WebServer server_;
     std::wstring root_;
