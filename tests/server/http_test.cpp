@@ -1,13 +1,11 @@
-// The server on loopback port 80: the table of cases and what it cannot hold, and a burst of clients
-// beyond the process's descriptor limit.
+// The server on port 80 natively: the table of cases and what it cannot hold; a burst beyond the descriptor limit.
 #include <sys/resource.h>
 
-#include "http_table.h"
 #include "test_support.h"
 
 using namespace testing_support;
 
-TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
+TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndNoMemory) {
     PlantHttpFixture(root_);
     const HttpTable table = LoadHttpTable();
     std::vector<std::string> expected = CheckHttpCases(table.cases);
@@ -22,7 +20,7 @@ TEST_F(ServedFolder, AnswersTheTableAMissingIndexAndAFileWithoutMemory) {
     EXPECT_EQ(ReadLog().access, expected);
 }
 
-TEST_F(ServedFolder, AnswersAgainAfterABurstBeyondTheDescriptorLimitPausingBetweenTries) {
+TEST_F(ServedFolder, PausesBetweenAcceptsInABurstBeyondTheDescriptorLimit) {
     WriteFileBytes(root_ + L"a.txt", "hello");
     const std::string hello = OkResponse("text/plain; charset=utf-8", "hello");
     // Answered once before: the sanitizers' checks of a connection's types, which need descriptors, are then done.

@@ -1,14 +1,13 @@
 // The data folder paths, the log writer and the log tail.
 #include <set>
 
-#include "platform/files.h"
 #include "storage/log_tail.h"
 #include "test_support.h"
 
 using namespace storage;
 using namespace testing_support;
 
-TEST(Storage, PathsTimestampsAndWholeLinesUnderManyWriters) {
+TEST(Storage, PathsTimesAndWholeLinesUnderManyWriters) {
     ScopedDataFolder data;
     const std::wstring s(1, platform::PathSeparator), q = data.Root() + s + L"Quarvel" + s;
     EXPECT_EQ(WebRootPath() + L"|" + LogFilePath(), q + L"Web" + s + L"|" + q + L"Log" + s + L"Quarvel.log");
@@ -30,47 +29,23 @@ TEST(Storage, PathsTimestampsAndWholeLinesUnderManyWriters) {
     EXPECT_TRUE(std::multiset<std::string>(lines.begin(), lines.end()) == expected) << lines.size() << " lines";
 }
 
-namespace storage {
-extern std::mutex LogMutex;  // storage's own; held here as a long reader would hold it
-}
-
-// Each use of the log file waits while the lock is held: 200 ms leave it time to have gone past.
-TEST(Storage, TheWriterTheTailAndTheClearEachWaitForTheLogLock) {
-    ScopedDataFolder data;
-    for (void (*use)() : {+[] { WriteLogLine("late"); }, +[] { CurrentLogTail(); }, ClearLogFile}) {
-        std::atomic<bool> done{false};
-        std::unique_lock<std::mutex> lock(LogMutex);
-        std::thread user([&] { use(), done = true; });
-        std::this_thread::sleep_for(200ms);
-        EXPECT_FALSE(done);
-        lock.unlock();
-        user.join();
-    }
-}
-
-// Lines "line first" to "line last": as bytes, each followed by end; as the viewer takes them, then more.
 static std::string Bytes(int first, int last, const char* end = "\r\n") {
     std::string bytes;
     for (int i = first; i <= last; ++i) bytes += "line " + std::to_string(i) + end;
     return bytes;
 }
-static std::vector<std::string> Lines(int first, int last, std::vector<std::string> more = {}) {
-    for (int i = last; i >= first; --i) more.insert(more.begin(), "line " + std::to_string(i));
-    return more;
-}
 
-// The log file's bytes and the lines the viewer gets from it.
 TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
     const std::string y(64 * 1024 - 1, 'y'), z(64 * 1024, 'z');  // read from the end, 64 KiB at a time
     const struct { const char* name; std::string bytes; std::vector<std::string> lines; } cases[] = {
         {"empty file", "", {}},
-        {"LF lines", Bytes(1, 60, "\n"), Lines(11, 60)},
-        {"empty lines count", Bytes(1, 60) + "\r\n\n\r\n", Lines(14, 60, {"", "", ""})},
-        {"last line without LF", Bytes(1, 50) + "tail", Lines(2, 50, {"tail"})},
+        {"LF lines", Bytes(1, 60, "\n"), SplitCrLfLines(Bytes(11, 60))},
+        {"empty lines count", Bytes(1, 60) + "\r\n\n\r\n", SplitCrLfLines(Bytes(14, 60) + "\r\n\r\n\r\n")},
+        {"last line without LF", Bytes(1, 50) + "tail", SplitCrLfLines(Bytes(2, 50) + "tail\r\n")},
         {"one CR before LF dropped", "a\r\r\nb\r", {"a\r", "b"}},
         {"lone CR after the last LF", "a\n\r", {"a", ""}},
         {"bytes kept as they are", "caf\xC3\xA9 \xFF\r\n", {"caf\xC3\xA9 \xFF"}},
-        {"exactly 50 lines", Bytes(1, 50), Lines(1, 50)},
+        {"exactly 50 lines", Bytes(1, 50), SplitCrLfLines(Bytes(1, 50))},
         {"CR LF split across the last read", std::string("a\r\n").append(y), {"a", y}},
         {"CR ending a read, no LF after", std::string("a\r").append(z), {std::string("a\r").append(z)}},
         {"lines longer than a read", z + "\n" + z + z + "\r\n" + z, {z, z + z, z}},

@@ -1,5 +1,4 @@
-// The real server on port 80 under what only load and faults show. Every loop runs a fixed number of
-// steps and every wait ends on its condition: a busy machine makes the suite slower, never red.
+// The real server on port 80 under hostile input and a log that cannot be written.
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -8,18 +7,9 @@
 
 using namespace testing_support;
 
-const std::string Binary = "application/octet-stream", NotFound(server::NotFoundResponse.bytes);
-
-static LogContents WholeLog(LogContents log = ReadLog()) {
-    EXPECT_TRUE(log.broken.empty()) << log.broken.size() << " broken lines, the first: " << log.broken.front();
-    return log;
-}
-
-class Stress : public ServedFolder {};
-
 // The fuzzer's corpus, each input sent in pieces of the size its first byte sets, over an empty web root:
 // every connection ends, by a close or by a reset for a head refused unread, and no file is served.
-TEST_F(Stress, HostileInputsEndEveryConnectionAndBringBackNoFile) {
+TEST_F(ServedFolder, HostileInputsEndAndBringNoFile) {
     server::SetRequestHeadTimeoutForTests(2000);  // no head left waiting long, should an end of input go unseen
     const ProcessCounts baseline = CurrentProcessCounts();
     int inputs = 0;
@@ -35,12 +25,11 @@ TEST_F(Stress, HostileInputsEndEveryConnectionAndBringBackNoFile) {
     }
     EXPECT_GT(inputs, 0);
     CountsBackTo(baseline);
-    WholeLog();
 }
 
 // The log held by another program sharing nothing (Windows), or its volume full (tools/test.d/log-volume-full):
 // the answers go on, the records that cannot be written are dropped whole, and the log resumes after.
-TEST_F(Stress, RecordsAreDroppedWholeWhileTheLogCannotBeWrittenAndResumeAfter) {
+TEST_F(ServedFolder, RecordsDropWholeWhileTheLogCannotBeWritten) {
     const char* volume = std::getenv("QUARVELLO_SMALL_VOLUME");  // filled up to its last 64 KiB
 #ifdef _WIN32
     const HANDLE held = ::CreateFileW(storage::LogFilePath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -51,14 +40,15 @@ TEST_F(Stress, RecordsAreDroppedWholeWhileTheLogCannotBeWrittenAndResumeAfter) {
 #endif
     const std::string target = "/" + std::string(60, 'x');
     int requests = volume ? 1200 : 10, answered = 0;
-    for (int i = 0; i < requests; ++i) answered += Exchange(Request("GET", target)).bytes == NotFound;
+    for (int i = 0; i < requests; ++i) answered += Exchange(Request("GET", target)).bytes.starts_with("HTTP/1.1 404 ");
 #ifdef _WIN32
     ::CloseHandle(held);
 #else
     std::filesystem::remove(std::string(volume) + "/filler");
 #endif
     for (int i = 0; i < 20; ++i) Exchange(Request("GET", "/after"));
-    LogContents log = WholeLog();
+    LogContents log = ReadLog();
+    EXPECT_EQ(log.broken, std::vector<std::string>{});
     EXPECT_EQ(answered, requests);
     EXPECT_LE(log.counts[Record("GET", target, 404)], volume ? requests - 1 : 0) << "written throughout";
     EXPECT_EQ(log.counts[Record("GET", "/after", 404)], 20);

@@ -5,34 +5,27 @@
 #include <random>
 #include <regex>
 
-#include "http_table.h"
 #include "platform/known_folder.h"
 #include "platform/message_box.h"
 #include "server/connection.h"
 #ifdef _WIN32
-#define NOMINMAX
 #include <winsock2.h>
 #include <windows.h>
-#include <psapi.h>
 #include <tlhelp32.h>
 #else
 #include <arpa/inet.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
 
-// Test clients share one use of the socket library for the life of the process, as the program does.
+// One use of the socket library for the life of the process, as the program holds.
 const bool socketLibraryHeld = platform::StartSockets();
 
-#ifdef _WIN32
-const std::wstring Owned = L"\\Quarvel";  // the program's own tree in the tests' own prefix
-#else
-const std::wstring Owned;  // the whole fresh folder
-#endif
+// Windows: the program's own tree in the tests' own prefix. POSIX: the whole fresh folder.
+const std::wstring Owned = platform::PathSeparator == L'\\' ? L"\\Quarvel" : L"";
 
 ScopedDataFolder::ScopedDataFolder() {
 #ifdef _WIN32
@@ -72,7 +65,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 bool RemoveTree(const std::wstring& path) {
     std::error_code error;
-    fs::permissions(fs::path(path), fs::perms::owner_all, fs::perm_options::add, error);
     fs::remove_all(fs::path(path), error);
     return !error;
 }
@@ -83,13 +75,6 @@ std::vector<std::string> SplitCrLfLines(const std::string& bytes) {
     for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(bytes.substr(start, end - start));
     return lines;
-}
-
-std::string PatternBytes(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (char& byte : bytes) byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
-    return bytes;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -111,16 +96,10 @@ ProcessCounts CurrentProcessCounts() {
     for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
         counts.threads += entry.th32OwnerProcessID == ::GetCurrentProcessId();
     ::CloseHandle(snapshot);
-    PROCESS_MEMORY_COUNTERS memory;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory))
-        counts.residentBytes = static_cast<long long>(memory.WorkingSetSize);
 #else
     // The descriptor that the listing holds while counting is itself listed; take it off.
     counts.handles = std::distance(fs::directory_iterator("/proc/self/fd"), {}) - 1;
     counts.threads = std::distance(fs::directory_iterator("/proc/self/task"), {});
-    long long size = 0;
-    if (std::ifstream("/proc/self/statm") >> size >> counts.residentBytes)
-        counts.residentBytes *= ::sysconf(_SC_PAGESIZE);
 #endif
     return counts;
 }
@@ -142,11 +121,7 @@ bool ConnectLoopback(platform::Socket s, std::uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-#ifndef _WIN32
-    const int native = static_cast<int>(s);
-#else
-    const SOCKET native = s;
-#endif
+    const auto native = static_cast<decltype(::socket(0, 0, 0))>(s);  // int, or Windows' SOCKET
     return ::connect(native, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
@@ -162,8 +137,7 @@ bool LoopbackClient::SendBytes(std::string_view bytes) {
 }
 
 void LoopbackClient::Close() {
-    if (socket_ != platform::InvalidSocket) platform::CloseSocket(socket_);
-    socket_ = platform::InvalidSocket;
+    if (socket_ != platform::InvalidSocket) platform::CloseSocket(std::exchange(socket_, platform::InvalidSocket));
 }
 
 Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) {
@@ -182,8 +156,7 @@ Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) 
 
 Received Exchange(std::string_view request, std::chrono::milliseconds timeout) {
     LoopbackClient client;
-    if (!client.Connected() || !client.SendBytes(request)) return {};
-    return ReceiveAll(client.Handle(), timeout);
+    return client.Connected() && client.SendBytes(request) ? ReceiveAll(client.Handle(), timeout) : Received{};
 }
 
 std::string Request(std::string_view method, std::string_view target, std::string_view end) {
@@ -230,20 +203,14 @@ OtherListener::OtherListener() : socket(platform::OpenTcpSocket()) {
         << "could not take the server port for the test";
 }
 
-void ServedFolder::SetUp() {
-    ASSERT_TRUE(server_.Start(nullptr));
-    root_ = storage::WebRootPath();
-}
-
 void ServedFolder::TearDown() {
     server_.Stop();
     server::SetRequestHeadTimeoutForTests(0);
     server::SetFileBufferLimitForTests(-1);
 }
 
-// Requests to 127.0.0.1:80 over the HTTP fixture, the client's sending ended after each; every byte of the
-// answer, and the record (none: not answered). A carriage return is dropped anywhere in a line, so the rows with
-// CR LF line ends stand for every row with bare LF ends.
+// Requests over the HTTP fixture, every byte of the answer, the record. A carriage return is dropped anywhere
+// in a line, so the rows with CR LF line ends stand for every row with bare LF ends.
 HttpTable LoadHttpTable() {
     HttpTable t;
     for (const auto& [name, status, body] : {std::tuple{"400", "400 Bad Request", ""},
@@ -315,9 +282,9 @@ std::vector<std::string> CheckHttpCases(const std::vector<HttpCase>& cases) {
         EXPECT_TRUE(client.SendBytes(c.request)) << c.name;
         client.ShutdownSend();
         const Received got = ReceiveAll(client.Handle(), 30s);
-        EXPECT_TRUE((got.closedCleanly || c.response.empty()) && !got.timedOut) << c.name << ": reset or not closed";
-        EXPECT_TRUE(got.bytes == c.response) << c.name << ": " << got.bytes.size() << " bytes, "
-                                             << ::testing::PrintToString(got.bytes.substr(0, 300));
+        EXPECT_TRUE(got.bytes == c.response && (got.closedCleanly || c.response.empty()) && !got.timedOut)
+            << c.name << ": closed " << got.closedCleanly << ", " << got.bytes.size() << " bytes, "
+            << ::testing::PrintToString(got.bytes.substr(0, 300));
         if (!c.record.empty()) records.push_back(c.record);
     }
     return records;

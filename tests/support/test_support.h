@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/sockets.h"
 #include "platform/text.h"
 #include "server/response.h"
@@ -38,13 +39,12 @@ std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool RemoveTree(const std::wstring& path);
 std::vector<std::string> SplitCrLfLines(const std::string& bytes);  // text after the last CR LF dropped
-std::string PatternBytes(std::size_t size, unsigned seed);  // differing from offset to offset: a misplaced body shows
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);  // its last value
 // Every wait ends on its condition; this is ten times and more what any of them takes on an idle machine.
 constexpr std::chrono::milliseconds Ceiling = 20s;
 
-// For leak checks: the open handles (Windows) or descriptors, threads and resident bytes; -1 where unknown.
-struct ProcessCounts { long handles = -1, threads = -1; long long residentBytes = -1; };
+// For leak checks: the open handles (Windows) or descriptors and the threads; -1 where unknown.
+struct ProcessCounts { long handles = -1, threads = -1; };
 ProcessCounts CurrentProcessCounts();
 // Waits until the process's threads equal the baseline and its handles lie within slack above.
 bool CountsBackTo(const ProcessCounts& baseline, long handleSlack = 0, std::chrono::milliseconds timeout = 30s);
@@ -61,11 +61,8 @@ struct LoopbackClient {  // a connection to 127.0.0.1:port, closed on destructio
     platform::Socket socket_ = platform::InvalidSocket;
 };
 
-struct Received {
-    std::string bytes;
-    bool closedCleanly = false;  // the server closed; false after a reset, an error or the time-out
-    bool timedOut = false;       // nothing ended the connection within the time-out
-};
+// closedCleanly: the server closed, not a reset, an error or the time-out; timedOut: nothing ended it in time.
+struct Received { std::string bytes; bool closedCleanly = false, timedOut = false; };
 Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout = 20s);
 Received Exchange(std::string_view request, std::chrono::milliseconds timeout = 20s);  // on a new connection
 
@@ -74,9 +71,10 @@ std::string Request(std::string_view method, std::string_view target, std::strin
 std::string OkResponse(std::string_view type, std::string_view body, bool headOnly = false);
 std::string Record(std::string_view method, std::string_view target, int status);  // after the time and the tag
 
-// The log read back; a line that is not one whole record of the server or a loopback client is broken.
+// The log read back: each record after its time and tag, in order and counted; the info lines; and each
+// line that is not one whole record of the server or a loopback client.
 struct LogContents {
-    std::vector<std::string> access;  // each record after its timestamp and tag, in order
+    std::vector<std::string> access;
     std::map<std::string, int> counts;
     int infoLines = 0;
     std::vector<std::string> broken;
@@ -89,13 +87,24 @@ struct OtherListener {  // another program's listener on the server port
     platform::Socket socket = platform::InvalidSocket;
 };
 
+// The table of HTTP cases, for any server on 127.0.0.1:80, and the files in the web root that its cases ask for.
+struct HttpCase { std::string name, request, response, record; };  // no record: the connection is not answered
+struct HttpTable {  // the cases, and the fixed responses by status
+    std::map<std::string, std::string> named;
+    std::vector<HttpCase> cases;
+};
+HttpTable LoadHttpTable();
+void PlantHttpFixture(const std::wstring& webRoot);
+// Each case on a new connection, every byte of its answer checked; returns the records left.
+std::vector<std::string> CheckHttpCases(const std::vector<HttpCase>& cases);
+
 // A running server on port 80 over a fresh data folder; stopped, its test settings reset, after each test.
 struct ServedFolder : ::testing::Test {
-    void SetUp() override;
+    void SetUp() override { ASSERT_TRUE(server_.Start(nullptr)); }
     void TearDown() override;
     ScopedDataFolder data_;
     server::WebServer server_;
-    std::wstring root_;
+    std::wstring root_ = storage::WebRootPath();  // in the data folder just made
 };
 
 }  // namespace testing_support
