@@ -1,4 +1,4 @@
-// The pure decisions that the HTTP table reaches only in part, each by a table of its own; Start and Stop.
+// The pure decisions the HTTP table reaches only in part, each by a table; Start and Stop.
 #include <cerrno>
 #ifdef _WIN32
 #include <winsock2.h>

@@ -1,13 +1,15 @@
 // The data folder paths, the log writer and the log tail.
-#include <set>
-
 #include "storage/log_tail.h"
 #include "test_support.h"
 
 using namespace storage;
 using namespace testing_support;
 
-TEST(Storage, PathsTimesAndWholeLinesUnderManyWriters) {
+namespace storage {
+extern std::mutex LogMutex;  // storage's own; held here as a long reader would hold it
+}
+
+TEST(Storage, PathsTimesAndLinesWrittenOneUseOfTheLogAtATime) {
     ScopedDataFolder data;
     const std::wstring s(1, platform::PathSeparator), q = data.Root() + s + L"Quarvel" + s;
     EXPECT_EQ(WebRootPath() + L"|" + LogFilePath(), q + L"Web" + s + L"|" + q + L"Log" + s + L"Quarvel.log");
@@ -15,18 +17,17 @@ TEST(Storage, PathsTimesAndWholeLinesUnderManyWriters) {
     WriteLogLine("gone");
     ASSERT_TRUE(RemoveTree(LogFolderPath()));  // made again by the next line
     WriteLogLine("LF\n");
-    std::multiset<std::string> expected{"LF\n"};
-    std::vector<std::thread> writers;
-    for (int t = 0; t < 8; ++t) {
-        const auto line = [t](int i) { return std::to_string(t * 1000 + i).append(40, 'x'); };
-        for (int i = 0; i < 500; ++i) expected.insert(line(i));
-        writers.emplace_back([line] { for (int i = 0; i < 500; ++i) WriteLogLine(line(i)); });
+    EXPECT_EQ(ReadFileBytes(LogFilePath()), "LF\n\r\n");
+    // Each use of the log file waits while the lock is held: 200 ms leave it time to have gone past.
+    for (void (*use)() : {+[] { WriteLogLine("late"); }, +[] { CurrentLogTail(); }, ClearLogFile}) {
+        std::atomic<bool> done{false};
+        std::unique_lock<std::mutex> lock(LogMutex);
+        std::thread user([&] { use(), done = true; });
+        std::this_thread::sleep_for(200ms);
+        EXPECT_FALSE(done);
+        lock.unlock();
+        user.join();
     }
-    for (std::thread& writer : writers) writer.join();
-    const std::string bytes = ReadFileBytes(LogFilePath());
-    const std::vector<std::string> lines = SplitCrLfLines(bytes);
-    EXPECT_TRUE(bytes.starts_with("LF\n\r\n") && bytes.ends_with("\r\n"));
-    EXPECT_TRUE(std::multiset<std::string>(lines.begin(), lines.end()) == expected) << lines.size() << " lines";
 }
 
 static std::string Bytes(int first, int last, const char* end = "\r\n") {
@@ -44,7 +45,6 @@ TEST(ReadLogTail, LastFiftyLinesByTheLineEndRules) {
         {"last line without LF", Bytes(1, 50) + "tail", SplitCrLfLines(Bytes(2, 50) + "tail\r\n")},
         {"one CR before LF dropped", "a\r\r\nb\r", {"a\r", "b"}},
         {"lone CR after the last LF", "a\n\r", {"a", ""}},
-        {"bytes kept as they are", "caf\xC3\xA9 \xFF\r\n", {"caf\xC3\xA9 \xFF"}},
         {"exactly 50 lines", Bytes(1, 50), SplitCrLfLines(Bytes(1, 50))},
         {"CR LF split across the last read", std::string("a\r\n").append(y), {"a", y}},
         {"CR ending a read, no LF after", std::string("a\r").append(z), {std::string("a\r").append(z)}},

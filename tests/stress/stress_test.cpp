@@ -27,7 +27,7 @@ TEST_F(ServedFolder, HostileInputsEndAndBringNoFile) {
     CountsBackTo(baseline);
 }
 
-// The log held by another program sharing nothing (Windows), or its volume full (tools/test.d/log-volume-full):
+// The log held by another program sharing nothing (Windows), or its volume full (test.d/log-volume-full):
 // the answers go on, the records that cannot be written are dropped whole, and the log resumes after.
 TEST_F(ServedFolder, RecordsDropWholeWhileTheLogCannotBeWritten) {
     const char* volume = std::getenv("QUARVELLO_SMALL_VOLUME");  // filled up to its last 64 KiB

@@ -219,15 +219,15 @@ HttpTable LoadHttpTable() {
              {"413", "413 Payload Too Large", "File too large"}, {"500", "500 Internal Server Error", "Read failed"}})
         t.named[name] = "HTTP/1.1 " + std::string(status) + "\r\nConnection: close\r\n\r\n" + body;
     const auto get = [](std::string_view target) { return Request("GET", target, "\n"); };
-    const std::string text = "text/plain; charset=utf-8", bin = "application/octet-stream", a8178(8178, 'a');
-    const std::string hello = OkResponse(text, "hello"), home = OkResponse("text/html; charset=utf-8", "home");
+    const std::string text = "text/plain; charset=utf-8", html = "text/html; charset=utf-8", a8178(8178, 'a');
+    const std::string bin = "application/octet-stream", hello = OkResponse(text, "hello");
+    const std::string home = OkResponse(html, "home");
     using namespace std::string_literals;
     t.cases = {
         {"index", get("/"), home, Record("GET", "/", 200)},
         {"text", get("/a.txt"), hello, Record("GET", "/a.txt", 200)},
         {"head", Request("HEAD", "/a.txt", "\n"), OkResponse(text, "hello", true), Record("HEAD", "/a.txt", 200)},
-        {"sub-backslash", get("/sub\\page.html"), OkResponse("text/html; charset=utf-8", "sub"),
-         Record("GET", "/sub\\page.html", 200)},
+        {"sub-backslash", get("/sub\\page.html"), OkResponse(html, "sub"), Record("GET", "/sub\\page.html", 200)},
         {"one-byte-a-char", get("/caf\xE9.txt"), hello, Record("GET", "/caf\xE9.txt", 200)},
         {"empty-file", get("/empty.bin"), OkResponse(bin, ""), Record("GET", "/empty.bin", 200)},
         {"largest-file", "GET /max.bin HTTP/1.1\r\n\r\n",

@@ -2,13 +2,16 @@
 // What the suites share: data folders, shown messages, loopback clients, expected bytes, the log, a server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -71,8 +74,8 @@ std::string Request(std::string_view method, std::string_view target, std::strin
 std::string OkResponse(std::string_view type, std::string_view body, bool headOnly = false);
 std::string Record(std::string_view method, std::string_view target, int status);  // after the time and the tag
 
-// The log read back: each record after its time and tag, in order and counted; the info lines; and each
-// line that is not one whole record of the server or a loopback client.
+// The log read back: the records after time and tag, in order and counted, the info lines, and each line
+// not one whole record of the server or a loopback client.
 struct LogContents {
     std::vector<std::string> access;
     std::map<std::string, int> counts;
@@ -87,9 +90,9 @@ struct OtherListener {  // another program's listener on the server port
     platform::Socket socket = platform::InvalidSocket;
 };
 
-// The table of HTTP cases, for any server on 127.0.0.1:80, and the files in the web root that its cases ask for.
+// The table of HTTP cases for any server on 127.0.0.1:80, and the files its cases ask for.
 struct HttpCase { std::string name, request, response, record; };  // no record: the connection is not answered
-struct HttpTable {  // the cases, and the fixed responses by status
+struct HttpTable {  // the cases, and the fixed responses
     std::map<std::string, std::string> named;
     std::vector<HttpCase> cases;
 };
