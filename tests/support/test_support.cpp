@@ -1,45 +1,44 @@
 #include "test_support.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <regex>
-#include <utility>
 
 #include "platform/known_folder.h"
 #include "platform/message_box.h"
 #include "server/connection.h"
-#include "server/response.h"
+#ifdef _WIN32
+#include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+#else
+#include <arpa/inet.h>
+#include <sys/stat.h>
+#endif
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
 
-// Test clients share one use of the socket library for the life of the process, as the program does.
+// One use of the socket library for the life of the process, as the program holds.
 const bool socketLibraryHeld = platform::StartSockets();
+
+// Windows: the program's own tree in the tests' own prefix. POSIX: the whole fresh folder.
+const std::wstring Owned = platform::PathSeparator == L'\\' ? L"\\Quarvel" : L"";
 
 ScopedDataFolder::ScopedDataFolder() {
 #ifdef _WIN32
     root_ = platform::LocalAppDataFolder();
-    RemoveTree(root_ + L"\\Quarvel");
 #else
     // Named like a user's folder holding a content type's text (".js"), which must not decide a type.
-    const fs::path folder = fs::temp_directory_path() / ("u.jsmith-" + std::to_string(std::random_device{}()));
-    fs::create_directories(folder);
-    root_ = folder.wstring();
-    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    root_ = (fs::temp_directory_path() / ("u.jsmith-" + std::to_string(std::random_device{}()))).wstring();
+    ::setenv("XDG_DATA_HOME", fs::path(root_).c_str(), 1);
 #endif
+    RemoveTree(root_ + Owned);
 }
 
-ScopedDataFolder::~ScopedDataFolder() {
-#ifdef _WIN32
-    RemoveTree(root_ + L"\\Quarvel");
-#else
-    RemoveTree(root_);
-    ::unsetenv("XDG_DATA_HOME");
-#endif
-}
+ScopedDataFolder::~ScopedDataFolder() { RemoveTree(root_ + Owned); }
 
 namespace {
 std::mutex shownMutex;
@@ -66,7 +65,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 bool RemoveTree(const std::wstring& path) {
     std::error_code error;
-    fs::permissions(fs::path(path), fs::perms::owner_all, fs::perm_options::add, error);
     fs::remove_all(fs::path(path), error);
     return !error;
 }
@@ -79,18 +77,52 @@ std::vector<std::string> SplitCrLfLines(const std::string& bytes) {
     return lines;
 }
 
-std::string PatternBytes(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (char& byte : bytes) byte = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
-    return bytes;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     for (const auto deadline = std::chrono::steady_clock::now() + timeout; !condition();
          std::this_thread::sleep_for(10ms))
         if (std::chrono::steady_clock::now() >= deadline) return condition();
     return true;
+}
+
+ProcessCounts CurrentProcessCounts() {
+    ProcessCounts counts;
+#ifdef _WIN32
+    DWORD handles = 0;
+    if (::GetProcessHandleCount(::GetCurrentProcess(), &handles)) counts.handles = static_cast<long>(handles);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    counts.threads = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+        counts.threads += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    ::CloseHandle(snapshot);
+#else
+    // The descriptor that the listing holds while counting is itself listed; take it off.
+    counts.handles = std::distance(fs::directory_iterator("/proc/self/fd"), {}) - 1;
+    counts.threads = std::distance(fs::directory_iterator("/proc/self/task"), {});
+#endif
+    return counts;
+}
+
+bool CountsBackTo(const ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
+    ProcessCounts now;
+    const bool back = WaitUntil([&] {
+        now = CurrentProcessCounts();
+        return now.threads == baseline.threads && now.handles >= baseline.handles &&
+               now.handles <= baseline.handles + handleSlack;
+    }, timeout);
+    EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
+                      << " -> " << now.handles;
+    return back;
+}
+
+bool ConnectLoopback(platform::Socket s, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto native = static_cast<decltype(::socket(0, 0, 0))>(s);  // int, or Windows' SOCKET
+    return ::connect(native, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 LoopbackClient::LoopbackClient(std::uint16_t port) {
@@ -105,8 +137,7 @@ bool LoopbackClient::SendBytes(std::string_view bytes) {
 }
 
 void LoopbackClient::Close() {
-    if (socket_ != platform::InvalidSocket) platform::CloseSocket(socket_);
-    socket_ = platform::InvalidSocket;
+    if (socket_ != platform::InvalidSocket) platform::CloseSocket(std::exchange(socket_, platform::InvalidSocket));
 }
 
 Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) {
@@ -125,8 +156,7 @@ Received ReceiveAll(platform::Socket socket, std::chrono::milliseconds timeout) 
 
 Received Exchange(std::string_view request, std::chrono::milliseconds timeout) {
     LoopbackClient client;
-    if (!client.Connected() || !client.SendBytes(request)) return {};
-    return ReceiveAll(client.Handle(), timeout);
+    return client.Connected() && client.SendBytes(request) ? ReceiveAll(client.Handle(), timeout) : Received{};
 }
 
 std::string Request(std::string_view method, std::string_view target, std::string_view end) {
@@ -149,9 +179,7 @@ LogContents ReadLog() {
     static const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )"), status(R"(" (200|40[045]|413|500))");
     LogContents log;
     const std::string bytes = ReadFileBytes(storage::LogFilePath());
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = bytes.substr(start, end - start);
+    for (const std::string& line : SplitCrLfLines(bytes)) {
         const std::string rest = line.substr(std::min(line.size(), std::size_t{24}));
         // A line end inside, or a second record run into this one, leaves the line broken.
         const bool whole = std::regex_match(line.substr(0, 24), stamp) &&
@@ -165,20 +193,8 @@ LogContents ReadLog() {
             log.broken.push_back(line);
         }
     }
-    if (start < bytes.size()) log.broken.push_back("without a line end: " + bytes.substr(start));
+    if (!bytes.empty() && !bytes.ends_with("\r\n")) log.broken.push_back("without a line end: " + bytes);
     return log;
-}
-
-bool CountsBackTo(const ProcessCounts& baseline, long handleSlack, std::chrono::milliseconds timeout) {
-    ProcessCounts now;
-    const bool back = WaitUntil([&] {
-        now = CurrentProcessCounts();
-        return now.threads == baseline.threads && now.handles >= baseline.handles &&
-               now.handles <= baseline.handles + handleSlack;
-    }, timeout);
-    EXPECT_TRUE(back) << "threads " << baseline.threads << " -> " << now.threads << ", handles " << baseline.handles
-                      << " -> " << now.handles;
-    return back;
 }
 
 OtherListener::OtherListener() : socket(platform::OpenTcpSocket()) {
@@ -187,26 +203,91 @@ OtherListener::OtherListener() : socket(platform::OpenTcpSocket()) {
         << "could not take the server port for the test";
 }
 
-void ServedFolder::SetUp() {
-    ASSERT_TRUE(server_.Start(nullptr));
-    root_ = storage::WebRootPath();
-}
-
 void ServedFolder::TearDown() {
     server_.Stop();
     server::SetRequestHeadTimeoutForTests(0);
     server::SetFileBufferLimitForTests(-1);
 }
 
-fs::path ServedFolder::At(const std::wstring& relative) const {
-    const std::string utf8 = platform::WideToUtf8(root_ + relative);
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+// Requests over the HTTP fixture, every byte of the answer, the record. A carriage return is dropped anywhere
+// in a line, so the rows with CR LF line ends stand for every row with bare LF ends.
+HttpTable LoadHttpTable() {
+    HttpTable t;
+    for (const auto& [name, status, body] : {std::tuple{"400", "400 Bad Request", ""},
+             {"404", "404 Not Found", "Not Found"}, {"no-index", "404 Not Found", "index.html not found"},
+             {"405", "405 Method Not Allowed", ""},
+             {"413", "413 Payload Too Large", "File too large"}, {"500", "500 Internal Server Error", "Read failed"}})
+        t.named[name] = "HTTP/1.1 " + std::string(status) + "\r\nConnection: close\r\n\r\n" + body;
+    const auto get = [](std::string_view target) { return Request("GET", target, "\n"); };
+    const std::string text = "text/plain; charset=utf-8", html = "text/html; charset=utf-8", a8178(8178, 'a');
+    const std::string bin = "application/octet-stream", hello = OkResponse(text, "hello");
+    const std::string home = OkResponse(html, "home");
+    using namespace std::string_literals;
+    t.cases = {
+        {"index", get("/"), home, Record("GET", "/", 200)},
+        {"text", get("/a.txt"), hello, Record("GET", "/a.txt", 200)},
+        {"head", Request("HEAD", "/a.txt", "\n"), OkResponse(text, "hello", true), Record("HEAD", "/a.txt", 200)},
+        {"sub-backslash", get("/sub\\page.html"), OkResponse(html, "sub"), Record("GET", "/sub\\page.html", 200)},
+        {"one-byte-a-char", get("/caf\xE9.txt"), hello, Record("GET", "/caf\xE9.txt", 200)},
+        {"empty-file", get("/empty.bin"), OkResponse(bin, ""), Record("GET", "/empty.bin", 200)},
+        {"largest-file", "GET /max.bin HTTP/1.1\r\n\r\n",
+         OkResponse(bin, "HEAD" + std::string(52428792, '\0') + "TAIL"), Record("GET", "/max.bin", 200)},
+        {"too-large", get("/over.bin"), t.named["413"], Record("GET", "/over.bin", 413)},
+        {"two-slashes", get("//"), t.named["404"], Record("GET", "//", 404)},
+        {"two-dots-in-name", get("/a..b.txt"), t.named["400"], Record("GET", "/a..b.txt", 400)},
+        {"zero", get("/index.html\0.txt"s), t.named["400"], Record("GET", "/index.html\\x00.txt", 400)},
+        {"pipe", get("/pipe"), t.named["404"], Record("GET", "/pipe", 404)},
+        {"endless-device", get("/zero"), t.named["404"], Record("GET", "/zero", 404)},
+        {"lower-case", get("/a.txt").replace(0, 3, "get"), t.named["405"], Record("get", "/a.txt", 405)},
+        {"post-body", "POST /form HTTP/1.1\r\nContent-Length: 65536\r\n\r\n" + std::string(65536, 'x'), t.named["405"],
+         Record("POST", "/form", 405)},
+        {"tab-no-space", "GET\t/a.txt HTTP/1.1\n\n", t.named["405"], Record("", "", 405)},
+        {"empty-line-first", "\nGET /a.txt HTTP/1.1\n\n", t.named["405"], Record("", "", 405)},
+        {"spaces", "GET  /a.txt HTTP/1.1\n\n", home, Record("GET", "", 200)},
+        {"crs-any-version", "G\rET /a.txt\r HTTP/1.1 x y\r\r\n\r\n", hello, Record("GET", "/a.txt", 200)},
+        {"control-bytes", Request("GET\t", "/\x1B[31m\x1F\x7F\x80\xFF\"\0\\"s, "\n"), t.named["405"],
+         Record("GET\\x09", "/\\x1B[31m\\x1F\\x7F\x80\xFF\"\\x00\\", 405)},
+        {"longest-line-cr", "GET /" + a8178 + "\r\r HTTP/1.1\r\n\r\n", t.named["404"], Record("GET", "/" + a8178, 404)},
+        {"too-long-line", "GET /" + a8178 + "a HTTP/1.1\n\n", "", ""},
+        {"long-header", "GET /a.txt HTTP/1.1\n" + std::string(8193, 'h') + "\n\n", hello, Record("GET", "/a.txt", 200)},
+        {"unended-head", "GET /a.txt HTTP/1.1\nHost: x\n", hello, Record("GET", "/a.txt", 200)},
+        {"no-line-end", "GET /a.txt HTTP/1.1", "", ""},
+    };
+    return t;
 }
 
-void ServedFolder::Plant(const std::wstring& relative, const std::string& bytes) const {
+void PlantHttpFixture(const std::wstring& webRoot) {
+    const auto at = [root = platform::WideToUtf8(webRoot)](const std::string& name) {
+        return fs::path(std::u8string(root.begin(), root.end()) + std::u8string(name.begin(), name.end()));
+    };
     std::error_code ignored;
-    fs::create_directories(At(relative).parent_path(), ignored);
-    std::ofstream(At(relative), std::ios::binary | std::ios::trunc) << bytes;
+    fs::create_directories(at("sub"), ignored);
+    for (const auto& [name, bytes] : std::map<std::string, std::string>{
+             {"index.html", "home"}, {"a.txt", "hello"}, {"caf\xC3\xA9.txt", "hello"},
+             {"sub/page.html", "sub"}, {"empty.bin", ""}, {"max.bin", "HEAD"}, {"over.bin", ""}})
+        std::ofstream(at(name), std::ios::binary | std::ios::trunc) << bytes;
+    fs::resize_file(at("max.bin"), 52428800);
+    std::fstream(at("max.bin"), std::ios::in | std::ios::out | std::ios::binary).seekp(52428796) << "TAIL";
+    fs::resize_file(at("over.bin"), 52428801);
+#ifndef _WIN32  // a pipe and an endless device
+    ::mkfifo(at("pipe").c_str(), 0600);
+    fs::create_symlink("/dev/zero", at("zero"), ignored);
+#endif
+}
+
+std::vector<std::string> CheckHttpCases(const std::vector<HttpCase>& cases) {
+    std::vector<std::string> records;
+    for (const HttpCase& c : cases) {
+        LoopbackClient client;
+        EXPECT_TRUE(client.SendBytes(c.request)) << c.name;
+        client.ShutdownSend();
+        const Received got = ReceiveAll(client.Handle(), 30s);
+        EXPECT_TRUE(got.bytes == c.response && (got.closedCleanly || c.response.empty()) && !got.timedOut)
+            << c.name << ": closed " << got.closedCleanly << ", " << got.bytes.size() << " bytes, "
+            << ::testing::PrintToString(got.bytes.substr(0, 300));
+        if (!c.record.empty()) records.push_back(c.record);
+    }
+    return records;
 }
 
 }  // namespace testing_support
