@@ -41,8 +41,8 @@ TEST_F(ServedFolder, MixedLoadGetsExactAnswersAndOneWholeRecordEach) {
                 for (int k = 0; k < 4; ++k) {
                     const std::string c = Exchange(Request("GET", "/c.bin")).bytes;
                     const std::string body = c.substr(std::min(c.size(), c.find("\r\n\r\n") + 4));
-                    wrong += (c != OkResponse(bin, body) && c != server::NotFoundResponse.bytes) ||
-                             body.find_first_not_of('c') != std::string::npos;
+                    wrong += c != server::NotFoundResponse.bytes &&
+                             (c != OkResponse(bin, body) || body.find_first_not_of('c') != std::string::npos);
                 }
             }
         });
