@@ -38,7 +38,7 @@ TEST_F(ServedFolder, MixedLoadGetsExactAnswersAndOneWholeRecordEach) {
                 const Received got = kind.response.empty() ? Received{"", LoopbackClient().SendBytes(kind.request)}
                                                            : Exchange(kind.request);
                 wrong += !got.closedCleanly || got.bytes != kind.response;
-                for (int k = 0; k < 4; ++k) {
+                for (int k = 0; k < 8; ++k) {
                     const std::string c = Exchange(Request("GET", "/c.bin")).bytes;
                     const std::string body = c.substr(std::min(c.size(), c.find("\r\n\r\n") + 4));
                     wrong += c != server::NotFoundResponse.bytes &&
