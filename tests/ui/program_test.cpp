@@ -53,7 +53,8 @@ RECT ClientOf(HWND window) { RECT r{}; return ::GetClientRect(window, &r), r; }
 COLORREF CentreColor(HWND window) {  // as the screen shows it
     RECT r{};
     HDC screen = ::GetDC(nullptr);
-    const COLORREF color = ::GetWindowRect(window, &r) ? ::GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2) : 0;
+    const COLORREF color =
+        ::GetWindowRect(window, &r) ? ::GetPixel(screen, (r.left + r.right) / 2, (r.top + r.bottom) / 2) : 0;
     return ::ReleaseDC(nullptr, screen), color;
 }
 
@@ -172,11 +173,14 @@ struct Program : ::testing::Test {
         const bool ended = !::WaitForSingleObject(process_, 30000);
         return ended && ::GetExitCodeProcess(process_, &code) ? std::optional(code) : std::nullopt;
     }
-    HWND Open(int button, const wchar_t* className) { return Send(window_, WM_COMMAND, button), WaitForWindow(className); }
+    HWND Open(int button, const wchar_t* className) {
+        return Send(window_, WM_COMMAND, button), WaitForWindow(className);
+    }
 
     std::wstring ControlShown() {
         const COLORREF dot = CentreColor(::GetDlgItem(window_, IDC_INDICATOR));
-        return TextOf(window_, IDC_START_STOP) + (dot == RGB(0, 200, 0) ? L" green" : dot == RGB(220, 0, 0) ? L" red" : L" ?") +
+        return TextOf(window_, IDC_START_STOP) +
+               (dot == RGB(0, 200, 0) ? L" green" : dot == RGB(220, 0, 0) ? L" red" : L" ?") +
                (::IsWindowVisible(::GetDlgItem(window_, IDC_STATUS_TEXT)) ? L", panel" : L"");
     }
     // The web root's files ("*": holding an imported file's bytes; "-": no web root), when the list shows them.
@@ -188,7 +192,8 @@ struct Program : ::testing::Test {
             if (file.is_regular_file())
                 names.push_back(file.path().filename().wstring()),
                     tagged.push_back(names.back() + (ReadFileBytes(file.path().wstring()) == "new" ? L"*" : L""));
-        const std::wstring list = Joined(ListEntries(::GetDlgItem(::FindWindowW(FileManagerClassName, 0), IDC_FM_LIST)));
+        HWND files = ::FindWindowW(FileManagerClassName, nullptr);
+        const std::wstring list = Joined(ListEntries(::GetDlgItem(files, IDC_FM_LIST)));
         const std::wstring folder = error ? L"-" : Joined(tagged);
         return list == Joined(names) ? folder : L"list " + list + L", folder " + folder;
     }
