@@ -1,2 +1,0 @@
-#pragma once
-#include "test_support.h"
