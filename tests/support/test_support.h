@@ -113,7 +113,6 @@ struct ServedFolder : ::testing::Test {
 }  // namespace testing_support
 
 // The condition holds now or within the ceiling; more can be streamed into the failure, as after EXPECT_TRUE.
-#define EXPECT_SOON(...) EXPECT_TRUE(::testing_support::WaitUntil([&] { return bool(__VA_ARGS__); }, \
-                                                                 ::testing_support::Ceiling))
-#define ASSERT_SOON(...) ASSERT_TRUE(::testing_support::WaitUntil([&] { return bool(__VA_ARGS__); }, \
-                                                                 ::testing_support::Ceiling))
+#define SOON_(CHECK, ...) CHECK(testing_support::WaitUntil([&] { return bool(__VA_ARGS__); }, testing_support::Ceiling))
+#define EXPECT_SOON(...) SOON_(EXPECT_TRUE, __VA_ARGS__)
+#define ASSERT_SOON(...) SOON_(ASSERT_TRUE, __VA_ARGS__)
