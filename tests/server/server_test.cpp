@@ -75,6 +75,7 @@ TEST_F(ServedFolder, StartsStopsAndFailedStartsLeaveNothingBehind) {
     server_.Stop();
     server_.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 10s);  // not held by the idle client's 30 s
+    EXPECT_FALSE(LoopbackClient().Connected()) << "something listens after a Stop";
     idle.Close();
     std::atomic<bool> done{false};
     std::thread clients([&] { while (!done) LoopbackClient{}; });
@@ -90,6 +91,7 @@ TEST_F(ServedFolder, StartsStopsAndFailedStartsLeaveNothingBehind) {
     EXPECT_FALSE(server_.Start(nullptr));
     RemoveTree(quarvel);
     ASSERT_TRUE(server_.Start(nullptr));  // as when the baseline was taken
+    EXPECT_EQ(Exchange(Request("GET", "/none")).bytes, NotFoundResponse.bytes);
     CountsBackTo(baseline);
     EXPECT_EQ(platform::SocketLibraryUses(), uses);
     const std::vector<ShownMessage> shown = TakeShownMessages();
