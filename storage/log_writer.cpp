@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/text.h"
+#include "platform/threads.h"
 #include "storage/data_folders.h"
 #include "storage/log_tail.h"
 
@@ -12,7 +13,7 @@ namespace storage {
 
 // Orders every access to the log file: each line written, the tail read and the clearing.
 // Not in the header: no one outside storage takes it (its test declares it to hold it).
-std::mutex LogMutex;
+constinit platform::Lock LogMutex;
 
 std::string FormatLogTimestamp(const platform::LocalTime& t) {
     char buffer[64];
@@ -32,7 +33,7 @@ void AppendLogLine(const std::wstring& folder, std::string_view line) {
     record.append(line);
     record.append("\r\n");
     const std::wstring file = folder + LogFileName;
-    std::lock_guard<std::mutex> lock(LogMutex);
+    std::lock_guard<platform::Lock> lock(LogMutex);
     // The folder is made again only when the append finds it gone: one call per line as a rule.
     if (platform::AppendToFile(file, record.data(), record.size())) return;
     if (platform::PathExists(folder) || !platform::CreateFolderTree(folder)) return;
@@ -41,13 +42,13 @@ void AppendLogLine(const std::wstring& folder, std::string_view line) {
 
 std::vector<std::string> CurrentLogTail() {
     const std::wstring path = LogFilePath();
-    const std::lock_guard<std::mutex> lock(LogMutex);
+    const std::lock_guard<platform::Lock> lock(LogMutex);
     return ReadLogTail(path);
 }
 
 void ClearLogFile() {
     const std::wstring folder = LogFolderPath(), path = LogFilePath();
-    const std::lock_guard<std::mutex> lock(LogMutex);
+    const std::lock_guard<platform::Lock> lock(LogMutex);
     EnsureFolder(folder);
     platform::DeleteFileAt(path);  // a missing file is no error
 }

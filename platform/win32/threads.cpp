@@ -6,6 +6,16 @@
 
 namespace platform {
 
+static_assert(sizeof(SRWLOCK) == sizeof(void*), "Lock holds an SRWLOCK in one pointer");
+
+namespace {
+PSRWLOCK Slim(void** state) { return reinterpret_cast<PSRWLOCK>(state); }
+}  // namespace
+
+void Lock::lock() { ::AcquireSRWLockExclusive(Slim(&state_)); }
+void Lock::unlock() { ::ReleaseSRWLockExclusive(Slim(&state_)); }
+bool Lock::try_lock() { return ::TryAcquireSRWLockExclusive(Slim(&state_)) != FALSE; }
+
 namespace {
 struct ThreadStart {
     void (*entry)(void*);

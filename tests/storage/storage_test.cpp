@@ -1,4 +1,5 @@
 // The data folder paths, the log writer and the log tail.
+#include "platform/threads.h"
 #include "storage/log_tail.h"
 #include "test_support.h"
 
@@ -6,7 +7,7 @@ using namespace storage;
 using namespace testing_support;
 
 namespace storage {
-extern std::mutex LogMutex;  // storage's own; held here as a long reader would hold it
+extern platform::Lock LogMutex;  // storage's own; held here as a long reader would hold it
 }
 
 TEST(Storage, PathsTimesAndLinesWrittenOneUseOfTheLogAtATime) {
@@ -21,7 +22,7 @@ TEST(Storage, PathsTimesAndLinesWrittenOneUseOfTheLogAtATime) {
     // Each use of the log file waits while the lock is held: 200 ms leave it time to have gone past.
     for (void (*use)() : {+[] { WriteLogLine("late"); }, +[] { CurrentLogTail(); }, ClearLogFile}) {
         std::atomic<bool> done{false};
-        std::unique_lock<std::mutex> lock(LogMutex);
+        std::unique_lock<platform::Lock> lock(LogMutex);
         std::thread user([&] { use(), done = true; });
         std::this_thread::sleep_for(200ms);
         EXPECT_FALSE(done);
