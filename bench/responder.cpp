@@ -1,27 +1,109 @@
 // The shape's own limit: a plain thread-per-connection responder. Each connection gets a thread
-// started the plain way; it reads what has arrived, answers a fixed 2-byte body and closes.
-// No file, no log. Port 80 unless given.
-#include <cstdlib>
+// started the plain way (std::thread on Windows, pthread_create natively, default stacks); it
+// reads what has arrived, answers and closes.
+//   bench_responder            answers a fixed 2-byte body: no file, no log
+//   bench_responder FOLDER     also does the work that each answer of the server does beside
+//                              the sockets, each part in its plainest form: opens FOLDER/1k.bin,
+//                              asks its type and size, reads it in one call, closes it, sends
+//                              it, and appends one line to FOLDER/responder.log under a lock
+// Port 80.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#ifdef _WIN32
+#include <system_error>
 #include <thread>
+#else
+#include <pthread.h>
+#endif
 
+#include "platform/files.h"
 #include "platform/sockets.h"
+#include "platform/text.h"
+#include "platform/threads.h"
+
+namespace {
+
+constexpr char Fixed[] = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok";
+constexpr char Head[] = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/octet-stream\r\n"
+                        "Content-Length: ";
+constexpr char Line[] = "2026-01-01 00:00:00.000 [ACCESS] 127.0.0.1 \"GET /1k.bin\" 200\r\n";
+constinit platform::Lock LogLock;
+std::wstring FilePath, LogPath;
+
+void Answer(platform::Socket client) {
+    char request[4096];
+    platform::Receive(client, request, sizeof request);
+    if (FilePath.empty()) {
+        platform::Send(client, Fixed, sizeof Fixed - 1);
+        return;
+    }
+    std::string response;
+    platform::FileHandle file = platform::OpenFileForRead(FilePath);
+    const platform::OpenFileFacts facts = platform::DescribeOpenFile(file);
+    if (facts.regular && facts.size && *facts.size < (1 << 20)) {
+        const auto size = static_cast<std::uint32_t>(*facts.size);
+        response = std::string(Head) + std::to_string(size) + "\r\n\r\n";
+        const std::size_t at = response.size();
+        response.resize(at + size);
+        const platform::FileReadResult read = platform::ReadOnce(file, response.data() + at, size);
+        response.resize(at + read.bytesRead);
+    }
+    platform::CloseFile(file);
+    platform::Send(client, response.data(), static_cast<int>(response.size()));
+    const std::lock_guard<platform::Lock> lock(LogLock);
+    platform::AppendToFile(LogPath, Line, sizeof Line - 1);
+}
+
+void Serve(platform::Socket client) {
+    Answer(client);
+    platform::CloseSocket(client);
+}
+
+#ifdef _WIN32
+bool StartThread(platform::Socket client) {
+    try {
+        std::thread(Serve, client).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+#else
+// Made detached: glibc's pthread_detach, which std::thread's detach calls, can race with the end
+// of a thread that has already answered, and crash the accept loop under load.
+void* Run(void* client) {
+    Serve(static_cast<platform::Socket>(reinterpret_cast<std::intptr_t>(client)));
+    return nullptr;
+}
+bool StartThread(platform::Socket client) {
+    pthread_attr_t attributes;
+    if (::pthread_attr_init(&attributes) != 0) return false;
+    ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    const bool started =
+        ::pthread_create(&thread, &attributes, Run, reinterpret_cast<void*>(static_cast<std::intptr_t>(client))) == 0;
+    ::pthread_attr_destroy(&attributes);
+    return started;
+}
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    const auto port = static_cast<std::uint16_t>(argc > 1 ? std::atoi(argv[1]) : 80);
+    if (argc > 1) {
+        const std::wstring folder = platform::Utf8ToWide(argv[1]) + platform::PathSeparator;
+        FilePath = folder + L"1k.bin";
+        LogPath = folder + L"responder.log";
+    }
     if (!platform::StartSockets()) return 1;
     platform::Socket listener = platform::OpenTcpSocket();
     platform::SetListenerAddressOptions(listener);
-    if (!platform::BindAnyAddress(listener, port) || !platform::ListenWithLargestBacklog(listener)) return 1;
+    if (!platform::BindAnyAddress(listener, 80) || !platform::ListenWithLargestBacklog(listener)) return 1;
     for (;;) {
         platform::PeerAddress peer;
         platform::Socket client = platform::Accept(listener, peer);
         if (client == platform::InvalidSocket) continue;
-        std::thread([client] {
-            static const char response[] = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok";
-            char request[4096];
-            platform::Receive(client, request, sizeof request);
-            platform::Send(client, response, sizeof response - 1);
-            platform::CloseSocket(client);
-        }).detach();
+        if (!StartThread(client)) platform::CloseSocket(client);  // no thread now; the next may get one
     }
 }
