@@ -1,5 +1,5 @@
 // The shape's own limit: a plain thread-per-connection responder. Each connection gets a thread
-// started the plain way (std::thread on Windows, pthread_create natively, default stacks); it
+// started the plain way (std::thread on Windows, a detached pthread natively; default stacks); it
 // reads what has arrived, answers and closes.
 //   bench_responder            answers a fixed 2-byte body: no file, no log
 //   bench_responder FOLDER     also does the work that each answer of the server does beside
@@ -13,8 +13,6 @@
 #ifdef _WIN32
 #include <system_error>
 #include <thread>
-#else
-#include <pthread.h>
 #endif
 
 #include "platform/files.h"
@@ -70,21 +68,12 @@ bool StartThread(platform::Socket client) {
     }
 }
 #else
-// Made detached: glibc's pthread_detach, which std::thread's detach calls, can race with the end
-// of a thread that has already answered, and crash the accept loop under load.
-void* Run(void* client) {
-    Serve(static_cast<platform::Socket>(reinterpret_cast<std::intptr_t>(client)));
-    return nullptr;
-}
+// Made detached, by the server's own thread start with the default stack: glibc's pthread_detach,
+// which std::thread's detach calls, can race with the end of a thread that has already answered,
+// and crash the accept loop under load.
 bool StartThread(platform::Socket client) {
-    pthread_attr_t attributes;
-    if (::pthread_attr_init(&attributes) != 0) return false;
-    ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_t thread;
-    const bool started =
-        ::pthread_create(&thread, &attributes, Run, reinterpret_cast<void*>(static_cast<std::intptr_t>(client))) == 0;
-    ::pthread_attr_destroy(&attributes);
-    return started;
+    return platform::StartDetachedThread([](void* socket) { Serve(reinterpret_cast<platform::Socket>(socket)); },
+                                         reinterpret_cast<void*>(client), 0);
 }
 #endif
 
